@@ -1,0 +1,38 @@
+#include "core/app.h"
+
+#include "core/mainform.h"
+
+#include <QCoreApplication>
+
+App::App(const QString &programFolder, Prompts &prompts, Clock &clock, QObject *parent)
+    : QObject(parent)
+    , m_programFolder(programFolder)
+    , m_prompts(prompts)
+    , m_clock(clock)
+{
+}
+
+App::~App() = default;
+
+QString App::programFile(const QString &name) const
+{
+    return m_programFolder + QLatin1Char('/') + name;
+}
+
+mainform &App::mainWindow()
+{
+    if (!m_mainform)
+        m_mainform = std::make_unique<mainform>(*this);
+    return *m_mainform;
+}
+
+void App::unloadMainWindow()
+{
+    m_mainform.reset();
+}
+
+void App::endProgram(int exitCode)
+{
+    m_ended = true;
+    QCoreApplication::exit(exitCode);
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "core/language_texts.h"
+#include "core/settings_record.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+class Clock;
+class Prompts;
+class mainform;
+
+// The one shared state object: the settings record, the language texts, the
+// run-time values every window shares, the platform services and the default
+// instance of the main window. Nothing else in the program is global.
+class App : public QObject {
+    Q_OBJECT
+public:
+    App(const QString &programFolder, Prompts &prompts, Clock &clock, QObject *parent = nullptr);
+    ~App() override;
+
+    // The program folder and a file in it.
+    QString programFolder() const { return m_programFolder; }
+    QString programFile(const QString &name) const;
+
+    Prompts &prompts() const { return m_prompts; }
+    Clock &clock() const { return m_clock; }
+
+    // The settings file named on the command line, taken whole ("" for none).
+    QString commandLine;
+
+    SettingsRecord settings;
+    LanguageTexts texts;
+
+    // Run-time values shared by the windows.
+    QString CfgPath;           // the current settings file
+    QString strEmpfang;        // receive buffer
+    bool abbruch = false;      // a dialog or wizard page was cancelled
+    bool bSendNow = false;     // a send is pending
+    bool bTimerAktiv = false;  // the measurement timer runs
+    QString dtNaechsteMessung; // next measurement of the timer schedule
+    double m_waittime = 1.0;   // receive timeout in seconds
+    int AppIndex = 0;          // row of AppList that belongs to the target
+    QString strAusgabe;        // the output string
+    QString strAnwendungTitel; // title of the target window found
+
+    // The main window's default instance, created on first use.
+    mainform &mainWindow();
+    bool hasMainWindow() const { return m_mainform != nullptr; }
+    void unloadMainWindow();
+
+    // Ends the program at once: no window's unload handling runs, nothing is saved.
+    void endProgram(int exitCode = 0);
+    bool hasEnded() const { return m_ended; }
+
+private:
+    QString m_programFolder;
+    Prompts &m_prompts;
+    Clock &m_clock;
+    std::unique_ptr<mainform> m_mainform;
+    bool m_ended = false;
+};

@@ -1,0 +1,67 @@
+#include "platform/prompts.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+Prompts::Answer WidgetPrompts::message(const QString &text, const QString &title, Buttons buttons)
+{
+    QMessageBox box(QMessageBox::NoIcon, title, text);
+    box.setObjectName(QStringLiteral("MsgBox"));
+    switch (buttons) {
+    case Buttons::Ok:
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
+    case Buttons::YesNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        break;
+    case Buttons::YesNoCancel:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        break;
+    }
+    switch (box.exec()) {
+    case QMessageBox::Ok:
+        return Answer::Ok;
+    case QMessageBox::Yes:
+        return Answer::Yes;
+    case QMessageBox::No:
+        return Answer::No;
+    default:
+        return Answer::Cancel;
+    }
+}
+
+std::optional<QString> WidgetPrompts::input(const QString &prompt, const QString &title,
+                                            const QString &defaultText)
+{
+    bool ok = false;
+    const QString text =
+        QInputDialog::getText(nullptr, title, prompt, QLineEdit::Normal, defaultText, &ok);
+    if (!ok)
+        return std::nullopt;
+    return text;
+}
+
+std::optional<QString> WidgetPrompts::openFileName(const QString &title, const QString &folder,
+                                                   const QString &filter)
+{
+    const QString name = QFileDialog::getOpenFileName(nullptr, title, folder, filter);
+    if (name.isEmpty())
+        return std::nullopt;
+    return name;
+}
+
+std::optional<QString> WidgetPrompts::saveFileName(const QString &title, const QString &folder,
+                                                   const QString &filter)
+{
+    const QString name = QFileDialog::getSaveFileName(nullptr, title, folder, filter);
+    if (name.isEmpty())
+        return std::nullopt;
+    return name;
+}
+
+void WidgetPrompts::beep()
+{
+    QApplication::beep();
+}
