@@ -9,8 +9,7 @@ App::App(const QString &programFolder, Prompts &prompts, Clock &clock, QObject *
     , m_programFolder(programFolder)
     , m_prompts(prompts)
     , m_clock(clock)
-{
-}
+{}
 
 App::~App() = default;
 

@@ -41,6 +41,7 @@ public:
     bool bSendNow = false;     // a send is pending
     bool bTimerAktiv = false;  // the measurement timer runs
     QString dtNaechsteMessung; // next measurement of the timer schedule
+    int lMesswertZaehler = 0;  // values sent since the measurement timer started
     double m_waittime = 1.0;   // receive timeout in seconds
     int AppIndex = 0;          // row of AppList that belongs to the target
     QString strAusgabe;        // the output string

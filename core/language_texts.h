@@ -3,19 +3,230 @@
 #include <QString>
 #include <QStringList>
 
-// Every language text, named exactly as its key in language.ini.
-// X(name) lists each text once; the table below is built from it.
+// Every language text, named exactly as its key in language.ini. X(name) lists
+// each text once; the members, the key list and the lookup by key are built from it.
+// The spelling is that of the stored files, odd capitals included.
 #define MQ_LANGUAGE_TEXT_KEYS(X)                                                                   \
     X(TextMesswert)                                                                                \
     X(TextEinheit)                                                                                 \
     X(TextDatum)                                                                                   \
     X(TextUhrzeit)                                                                                 \
-    X(TextStatus)                                                                                  \
-    X(TextFrmJSLink_Label1Caption)                                                                 \
+    X(TextID_1)                                                                                    \
+    X(TextID_2)                                                                                    \
+    X(TextID_3)                                                                                    \
+    X(TextID_4)                                                                                    \
+    X(TextID_5)                                                                                    \
+    X(TextID_6)                                                                                    \
+    X(TextID_7)                                                                                    \
+    X(TextID_8)                                                                                    \
+    X(TextID_9)                                                                                    \
+    X(TextID_10)                                                                                   \
+    X(TextFreierTextTeil1)                                                                         \
+    X(TextFreierTextTeil2)                                                                         \
+    X(TextParametertextCaption)                                                                    \
+    X(TextBitteParameterbezEingeben)                                                               \
     X(TextMessgeraetAktiviert)                                                                     \
     X(TextMessgeraetInaktiv)                                                                       \
+    X(TextTimerAktivStart)                                                                         \
+    X(TextMesswertGroesserMaximum)                                                                 \
+    X(TextMesswertKleinerMinimum)                                                                  \
+    X(TextKeinStillstand)                                                                          \
+    X(TextWarteAufEntlastung)                                                                      \
+    X(TextTimerGestoppt)                                                                           \
+    X(TextUndMesswerteGesendet)                                                                    \
+    X(TextSchnittstellentimeout)                                                                   \
     X(TextStandardCfgNichtVorhanden)                                                               \
-    X(TextAenderungenSpeichern)
+    X(TextStatus)                                                                                  \
+    X(TextFrmJSLink_Label1Caption)                                                                 \
+    X(TextAenderungenSpeichern)                                                                    \
+    X(TextBitteZahlEingeben)                                                                       \
+    X(TextBitteZahlGroesser0Eingeben)                                                              \
+    X(TextBitteDatumEingeben)                                                                      \
+    X(TextBitteUhrzeitEingeben)                                                                    \
+    X(TextMenuDatei_)                                                                              \
+    X(TextMenuDatei_EinstellungLaden)                                                              \
+    X(TextMenuDatei_EinstellungSichern)                                                            \
+    X(TextMenuDatei_Schliessen)                                                                    \
+    X(TextMenuAnsicht_Modus)                                                                       \
+    X(TextMenuEinstellungen_)                                                                      \
+    X(TextMenuEinstellungen_Schnittstelle)                                                         \
+    X(TextMenuEinstellungen_Sprache)                                                               \
+    X(TextMenuHilfe_)                                                                              \
+    X(TextMenuHilfe_Hilfe)                                                                         \
+    X(TextMenuHilfe_Info)                                                                          \
+    X(TextMenuAnsicht_)                                                                            \
+    X(TextMenuoptions_)                                                                            \
+    X(TextMenuDataOutput_)                                                                         \
+    X(TextMenuoptions_KonfigurationDaten)                                                          \
+    X(TextMenuExtras_)                                                                             \
+    X(TextMenum_DataOutput_KonfigDaten)                                                            \
+    X(TextMenum_VerbAppl)                                                                          \
+    X(TextCommandButton_Caption)                                                                   \
+    X(TextCancelFormatButton_Caption)                                                              \
+    X(TextFrmFormatDef_Caption)                                                                    \
+    X(TextFrmFormatDef_AusgabeCaption)                                                             \
+    X(TextFrmFormatDef_Label1Caption)                                                              \
+    X(TextFrmFormatDef_Modus1Caption)                                                              \
+    X(TextFrmFormatdef_OptionenCaption)                                                            \
+    X(TextFrmFormatDef_Modus0Caption)                                                              \
+    X(TextFrmFormatDef_Modus2Caption)                                                              \
+    X(TextFrmFormatDef_Frame1Caption)                                                              \
+    X(TextFrmFormatDef_Label2Caption)                                                              \
+    X(TextFrmFormatDef_Label3Caption)                                                              \
+    X(TextFrmFormatDef_Frame3Caption)                                                              \
+    X(TextFrmFormatDef_EntlastungCaption)                                                          \
+    X(TextFrmFormatDef_StillstandCaption)                                                          \
+    X(TextFrmFormatDef_Frame2Caption)                                                              \
+    X(TextFrmFormatDef_Option0Caption)                                                             \
+    X(TextFrmFormatDef_Option1Caption)                                                             \
+    X(TextFrmTastencmdClose_Caption)                                                               \
+    X(TextFrmTasten_Caption)                                                                       \
+    X(TextFrmTasten_Frame1Caption)                                                                 \
+    X(TextFrmTasten_DelAusgabeDefCaption)                                                          \
+    X(TextFrmTasten_UhrzeitCaption)                                                                \
+    X(TextFrmTasten_DatumCaption)                                                                  \
+    X(TextFrmTasten_EinheitCaption)                                                                \
+    X(TextFrmTasten_MesswertCaption)                                                               \
+    X(TextFrmTasten_OKCaption)                                                                     \
+    X(TextactionKeyAbbrechenButton_Caption)                                                        \
+    X(TextFrmActionKeyDef_Caption)                                                                 \
+    X(TextFrmActionKeyDef_Label1Caption)                                                           \
+    X(TextFrmActionKeyDef_Label6Caption)                                                           \
+    X(TextFrmActionKeyDef_Label2Caption)                                                           \
+    X(TextFrmActionKeyDef_Label3Caption)                                                           \
+    X(TextFrmGetKeyDef_Caption)                                                                    \
+    X(TextFrmGetKeyDef_Label1Caption)                                                              \
+    X(TextFrmGetKeyDef_Label2Caption)                                                              \
+    X(TextFrmGetKeyDef_Label3Caption)                                                              \
+    X(TextFrmGetKeyDef_Label4Caption)                                                              \
+    X(TextFrmGetKeyDef_Label5Caption)                                                              \
+    X(TextFrmGetKeyDef_Label6Caption)                                                              \
+    X(TextFrmGetKey_cmdcloseCaption)                                                               \
+    X(TextFrmGetButtonText_Label1Caption)                                                          \
+    X(TextFrmGetButtonText_CancelCaption)                                                          \
+    X(TextFrmTimerDef_Caption)                                                                     \
+    X(TextFrmTimerDef_Frame1Caption)                                                               \
+    X(TextFrmTimerDef_Frame2Caption)                                                               \
+    X(TextFrmTimerDef_Frame4Caption)                                                               \
+    X(TextFrmTimerDef_Frame3Caption)                                                               \
+    X(TextFrmTimerDef_Label1Caption)                                                               \
+    X(TextFrmTimerDef_Label2Caption)                                                               \
+    X(TextFrmTimerDef_Label3Caption)                                                               \
+    X(TextFrmTimerDef_Label4Caption)                                                               \
+    X(TextFrmTimerDef_Label7Caption)                                                               \
+    X(TextFrmTimerDef_Label8Caption)                                                               \
+    X(TextFrmTimerDef_Label9Caption)                                                               \
+    X(TextFrmTimerDef_Check1Caption)                                                               \
+    X(TextFrmTimerDef_TimerModus0Caption)                                                          \
+    X(TextFrmTimerDef_TimerModus1Caption)                                                          \
+    X(TextCancelTimerButton_Caption)                                                               \
+    X(Anzeige_weight)                                                                              \
+    X(Anzeige_volume)                                                                              \
+    X(Anzeige_flow)                                                                                \
+    X(AnzeigeFrm_frame1)                                                                           \
+    X(TextAnzeige_DisplayCaption)                                                                  \
+    X(TextCancel_Caption)                                                                          \
+    X(TextAC_Caption)                                                                              \
+    X(TextFrmLoadSet_Caption)                                                                      \
+    X(TextFrmSaveSet_Caption)                                                                      \
+    X(TextApplverb)                                                                                \
+    X(TextApplverbAnw)                                                                             \
+    X(TextApplverbTopic)                                                                           \
+    X(TextApplverbBef)                                                                             \
+    X(TextApplverButton_OK)                                                                        \
+    X(TextCancelAbbrechenButton_Caption)                                                           \
+    X(TextKonnteNichtGefundenWerdenZeile1)                                                         \
+    X(TextKonnteNichtGefundenWerdenZeile2)                                                         \
+    X(TextKonnteNichtGefundenWerdenZeile3)                                                         \
+    X(TextEinheitGelesen)                                                                          \
+    X(TextVorzeichenGelesen)                                                                       \
+    X(TextMesswertGelesen)                                                                         \
+    X(TextVorzeichenGesetzt)                                                                       \
+    X(TextMesswertEingetragen)                                                                     \
+    X(TextEinheitEingetragen)                                                                      \
+    X(TextDatumEingetragen)                                                                        \
+    X(TextUhrzeitEingetragen)                                                                      \
+    X(TextEndeFormatierung)                                                                        \
+    X(TextBitteAnwendungstextUeberpruefene)                                                        \
+    X(TextFehlerhafteDefinition)                                                                   \
+    X(TextSchnittstelleNichtVerfuegbar)                                                            \
+    X(TextKonfigurationsdateiFehlerhaft)                                                           \
+    X(TextID_1Gelesen)                                                                             \
+    X(TextID_2Gelesen)                                                                             \
+    X(TextID_3Gelesen)                                                                             \
+    X(TextID_4Gelesen)                                                                             \
+    X(TextID_5Gelesen)                                                                             \
+    X(TextID_6Gelesen)                                                                             \
+    X(TextID_7Gelesen)                                                                             \
+    X(TextID_8Gelesen)                                                                             \
+    X(TextID_9Gelesen)                                                                             \
+    X(TextID_10Gelesen)                                                                            \
+    X(TextMenuDatei_Anwendungsliste)                                                               \
+    X(TextMenuEinstellungen_Uebertragung)                                                          \
+    X(TextFrmInfoBox_Caption)                                                                      \
+    X(TextFrmInfoBox_Label1Caption)                                                                \
+    X(TextFrmPortDef_Caption)                                                                      \
+    X(TextFrmPortDef_Baud1Caption)                                                                 \
+    X(TextFrmPortDef_Datenbits1Caption)                                                            \
+    X(TextFrmPortDef_Parity1Caption)                                                               \
+    X(TextFrmPortDef_Stopbits1Caption)                                                             \
+    X(TextFrmJSLink_Caption)                                                                       \
+    X(TextFrmJSLink_Label2Caption)                                                                 \
+    X(TextFrmFormatDef_AusgabeDefCaption)                                                          \
+    X(TextFrmFormatDef_Command1Caption)                                                            \
+    X(TextFrmFormatDef_Command4Caption)                                                            \
+    X(TextFrmApplist_Caption)                                                                      \
+    X(TextFrmApplist_Label1Caption)                                                                \
+    X(TextFrmApplist_Label2Caption)                                                                \
+    X(TextFrmApplist_Command1Caption)                                                              \
+    X(TextFrmApplist_Command2Caption)                                                              \
+    X(TextFrmApplist_Command4Caption)                                                              \
+    X(TextFrmApplist_Command3Caption)                                                              \
+    X(format_def_button_Command5)                                                                  \
+    X(TextFrmMesswertDef_Caption)                                                                  \
+    X(textEndchar)                                                                                 \
+    X(textStrlen)                                                                                  \
+    X(textmwstart)                                                                                 \
+    X(textmwend)                                                                                   \
+    X(textVZ)                                                                                      \
+    X(textehstart)                                                                                 \
+    X(textehend)                                                                                   \
+    X(textstkenn)                                                                                  \
+    X(textstpos)                                                                                   \
+    X(texttest)                                                                                    \
+    X(TextEnde)                                                                                    \
+    X(TextStart)                                                                                   \
+    X(textcmdsave)                                                                                 \
+    X(textcmdtest)                                                                                 \
+    X(textcmdclose)                                                                                \
+    X(TextAnzahl)                                                                                  \
+    X(TextZeichen)                                                                                 \
+    X(TextMesswert_defSfunction_Caption)                                                           \
+    X(textIDNr1_anf_)                                                                              \
+    X(textIDNr1_end_)                                                                              \
+    X(textIDNr2_anf_)                                                                              \
+    X(textIDNr2_end_)                                                                              \
+    X(textIDNr3_anf_)                                                                              \
+    X(textIDNr3_end_)                                                                              \
+    X(textIDNr4_anf_)                                                                              \
+    X(extIDNr4_end_)                                                                               \
+    X(textIDNr5_anf_)                                                                              \
+    X(textIDNr6_anf_)                                                                              \
+    X(textIDNr7_anf_)                                                                              \
+    X(textIDNr8_anf_)                                                                              \
+    X(textIDNr9_anf_)                                                                              \
+    X(textIDNr10_anf_)                                                                             \
+    X(textIDNr5_end_)                                                                              \
+    X(textIDNr6_end_)                                                                              \
+    X(textIDNr7_end_)                                                                              \
+    X(textIDNr8_end_)                                                                              \
+    X(textIDNr9_end_)                                                                              \
+    X(textIDNr10_end_)                                                                             \
+    X(TextFrmMesswertdefButtonClose_Caption)                                                       \
+    X(TextFrmMesswertTest_Caption)                                                                 \
+    X(texttestcmdoptions)                                                                          \
+    X(texttestcmdclose)                                                                            \
+    X(TextApplverButton_Cancel)
 
 struct LanguageTexts {
 #define MQ_DECLARE_TEXT(name) QString name;
@@ -24,4 +235,8 @@ struct LanguageTexts {
 
     // The key names of all texts, in the order of the list above.
     static const QStringList &keys();
+
+    // The text held under key (exact spelling); nullptr for a name outside the list.
+    QString *text(const QString &key);
+    const QString *text(const QString &key) const;
 };

@@ -1,15 +1,87 @@
 #pragma once
 
 #include <QMainWindow>
+#include <array>
 
 class App;
+class PanelBar;
+class QAction;
+class QLabel;
+class QMenu;
+class QPushButton;
+class SerialPort;
+class TcpSocket;
+class VbTimer;
 
-// The main window.
+// The main window: value display, button bar, two status bars, the main timer
+// and the instrument link (serial port or TCP client).
 class mainform : public QMainWindow {
     Q_OBJECT
 public:
     explicit mainform(App &app, QWidget *parent = nullptr);
+    ~mainform() override;
+
+    // Controls (objectNames as these names; buttons "Command5(1)".."Command5(16)").
+    QPushButton *Command5(int index) const;
+    QLabel *MesswertAnzeige() const { return m_MesswertAnzeige; }
+    QLabel *Vorzeichen() const { return m_Vorzeichen; }
+    QLabel *einheit() const { return m_einheit; }
+    PanelBar *Status() const { return m_Status; }
+    PanelBar *Status1() const { return m_Status1; }
+    VbTimer &Timer1() const { return *m_Timer1; }
+    SerialPort &commport() const { return *m_commport; }
+    TcpSocket &Winsock1() const { return *m_Winsock1; }
+    // A menu or menu item by its control name ("datei", "load_conf", ...).
+    QAction *menuItem(const QString &name) const;
+
+    // Start-up: language, settings file, connection, main timer.
+    void Form_Load();
+    // Shows a status text in panel 1 of Status unless it repeats the last one.
+    bool fnUpdateStatus(const QString &strStatus);
+    // Non-zero when a COM port of that number exists.
+    int ComPortVorhanden(qint16 port) const;
+    // Reopening of the instrument link at every settings load.
+    void reopenLink();
+
+    // The online state kept in the tag of the Online button.
+    bool isOnline() const;
+
+    // The single entry of the button bar: clicks, hotkeys, action keys and DDE
+    // commands all press a button through it.
+    void Command5_Click(int Index);
+
+    // The settings-file open command of the File menu.
+    void load_conf_Click();
 
 private:
+    void buildControls();
+    void buildMenus();
+    void setMenuCaptions();
+    void openConnection();
+    void prepareMode();
+    QString portSettingsText() const;
+    void connectTcp();
+    void resetConnection();
+    void toggleOnline();
+    void startMeasurementTimer();
+    void showOnline(const QString &status);
+    void showOffline(const QString &status);
+    void showLinkError(const QString &error);
+    void showTcpStatus(const QString &stateText);
+    void Winsock1_DataArrival();
+    void Winsock1_Error(int number, const QString &description);
+
     App &m_app;
+    std::array<QPushButton *, 17> m_Command5{}; // 1..16 used
+    QLabel *m_MesswertAnzeige = nullptr;
+    QLabel *m_Vorzeichen = nullptr;
+    QLabel *m_einheit = nullptr;
+    QLabel *m_Image1 = nullptr;
+    PanelBar *m_Status = nullptr;
+    PanelBar *m_Status1 = nullptr;
+    VbTimer *m_Timer1 = nullptr;
+    SerialPort *m_commport = nullptr;
+    TcpSocket *m_Winsock1 = nullptr;
+    QString strLetzterStatus;
+    QString m_lastSocketError;
 };

@@ -1,29 +1,44 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 // Profile-string access to INI files with the rules the stored files rely on:
-// section and key names match without regard to case; a value is trimmed of
-// blanks and of one pair of enclosing double or single quotes; a key present
-// with an empty value reads as "", not as the default; at most 199 characters
-// come back. Files are read as UTF-8 when valid, else as Windows-1252, and
-// written back in the encoding they were read in (new files UTF-8). A file that
-// is binary (holds NUL bytes) or cannot be read counts as missing.
+// section and key names match without regard to case; a value is the text after
+// the first "=", trimmed of blanks and tabs and then of one pair of enclosing
+// double or single quotes (a stored " " reads as one blank); a key present with an
+// empty value reads as "", not as the default; at most 199 characters come back.
+// Only lines "[section]" and "key=value" count; comments (";") and anything else
+// are skipped when reading and kept when writing. Where a section or key occurs
+// twice, the first one wins; keys above the first section belong to none.
+//
+// Files are read as UTF-8 when valid (a BOM is allowed and kept), else as
+// Windows-1252, and written back in the encoding they were read in; new files are
+// UTF-8. A character Windows-1252 lacks is written as "?". A file that is not a
+// regular file, cannot be read or holds a NUL byte counts as missing for reading
+// and is never rewritten.
 namespace ini {
 
 // The value of key in section of file, or defaultValue; both capped at 199 characters.
 QString readValue(const QString &file, const QString &section, const QString &key,
                   const QString &defaultValue);
 
-// Replaces the value of an existing key in place, appends a new key at the end of
-// its section and a new section at the end of the file, creating the file when
-// missing. Every other line stays byte-identical, line ends (CRLF or LF) are kept.
-// The file is replaced atomically. Returns false when the file could not be
-// written, and leaves it as it was; errorText (optional) then says why.
+// Replaces the value of an existing key in place (the line becomes the key as the
+// file spells it, "=" and the value), appends a new key after the last key line
+// of its section and a new section ("[section]" and the key) at the end of the
+// file, creating the file when missing. Every other line stays byte-identical;
+// new lines take the file's first line end (CRLF for a new file, which Windows
+// users open too). The file is replaced atomically, and not at all when nothing
+// changes. Returns false, leaving the file as it was, when it cannot
+// be read or written, or when section or key is empty, has a line break or outer
+// blanks, the section holds "]", the key holds "=" or starts with "[" or ";", or
+// the value holds a line break; errorText (optional) then says why.
 bool writeValue(const QString &file, const QString &section, const QString &key,
                 const QString &value, QString *errorText = nullptr);
 
-// Writes many keys in one pass with the rules of writeValue, in the order given.
+// Writes many keys in one read-modify-write pass with the same result as writeValue
+// for each in the order given: a refused entry is skipped, the others written, and
+// the result is false.
 struct Entry {
     QString section;
     QString key;

@@ -14,7 +14,8 @@ public:
 
     virtual ~Prompts() = default;
     // A message box; returns the button pressed (Cancel when closed by the window's close button).
-    virtual Answer message(const QString &text, const QString &title, Buttons buttons = Buttons::Ok) = 0;
+    virtual Answer message(const QString &text, const QString &title,
+                           Buttons buttons = Buttons::Ok) = 0;
     // An input box; nullopt when cancelled.
     virtual std::optional<QString> input(const QString &prompt, const QString &title,
                                          const QString &defaultText = {}) = 0;

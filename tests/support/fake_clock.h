@@ -7,8 +7,7 @@ class FakeClock final : public Clock {
 public:
     explicit FakeClock(QDateTime start = QDateTime(QDate(2026, 3, 14), QTime(10, 0, 0)))
         : m_now(start)
-    {
-    }
+    {}
     QDateTime now() const override { return m_now; }
     qint64 elapsedMs() const override { return m_elapsed; }
     void advanceMs(qint64 ms)

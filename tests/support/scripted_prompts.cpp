@@ -9,8 +9,7 @@ QStringList ScriptedPrompts::messages() const
     return texts;
 }
 
-Prompts::Answer ScriptedPrompts::message(const QString &text, const QString &title,
-                                         Buttons buttons)
+Prompts::Answer ScriptedPrompts::message(const QString &text, const QString &title, Buttons buttons)
 {
     shown.append({QStringLiteral("message"), text, title});
     if (onMessage)

@@ -1,0 +1,280 @@
+#include "core/mainform.h"
+
+#include "core/app.h"
+#include "core/control_tag.h"
+#include "core/language.h"
+#include "core/panel_bar.h"
+#include "core/settings.h"
+#include "dialogs/load_set.h"
+#include "platform/clock.h"
+#include "platform/com_ports.h"
+#include "platform/prompts.h"
+#include "platform/serial_port.h"
+#include "platform/tcp_socket.h"
+#include "platform/vb_datetime.h"
+#include "platform/vb_timer.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QThread>
+
+namespace {
+
+const QString kProgramTitle = QStringLiteral("Mondrelquist");
+
+bool isNumber(const QString &text)
+{
+    return vb::IsNumeric(text);
+}
+
+} // namespace
+
+void mainform::setMenuCaptions()
+{
+    const LanguageTexts &t = m_app.texts;
+    const std::pair<const char *, const QString *> captions[] = {
+        {"datei", &t.TextMenuDatei_},
+        {"load_conf", &t.TextMenuDatei_EinstellungLaden},
+        {"save_conf", &t.TextMenuDatei_EinstellungSichern},
+        {"quit", &t.TextMenuDatei_Schliessen},
+        {"m_Modus", &t.TextMenuAnsicht_Modus},
+        {"options", &t.TextMenuEinstellungen_},
+        {"port", &t.TextMenuEinstellungen_Schnittstelle},
+        {"help", &t.TextMenuHilfe_},
+        {"showhelp", &t.TextMenuHilfe_Hilfe},
+        {"info", &t.TextMenuHilfe_Info},
+        {"language", &t.TextMenuEinstellungen_Sprache},
+        {"m_Ansicht", &t.TextMenuAnsicht_},
+        {"options", &t.TextMenuoptions_},
+        {"m_DataOutput", &t.TextMenuDataOutput_},
+        {"m_KonfigDatenIn", &t.TextMenuoptions_KonfigurationDaten},
+        {"m_Extras", &t.TextMenuExtras_},
+        {"m_KonfigDatenOut", &t.TextMenum_DataOutput_KonfigDaten},
+        {"dde_conn", &t.TextMenum_VerbAppl},
+    };
+    for (const auto &[name, caption] : captions)
+        if (QAction *item = menuItem(QString::fromLatin1(name)))
+            item->setText(*caption);
+}
+
+void mainform::Form_Load()
+{
+    if (!Sprache_laden(m_app))
+        return;
+    setMenuCaptions();
+    m_Status1->setPanelText(1, m_app.texts.TextStatus);
+    fnUpdateStatus(m_app.texts.TextFrmJSLink_Label1Caption);
+
+    const QString &argument = m_app.commandLine;
+    if (argument.isEmpty())
+        m_app.CfgPath = m_app.programFile(QStringLiteral("standard.cfg"));
+    else
+        m_app.CfgPath = QDir::isAbsolutePath(argument) ? argument : m_app.programFile(argument);
+
+    if (!QFileInfo::exists(m_app.CfgPath)) {
+        m_app.prompts().message(m_app.texts.TextStandardCfgNichtVorhanden, kProgramTitle);
+        load_conf_Click();
+    } else {
+        Einstellungen_laden(m_app, m_app.CfgPath);
+    }
+
+    m_einheit->clear();
+    m_Vorzeichen->clear();
+    m_Status->setPanelText(1, QStringLiteral("Start über 'online'"));
+    m_Timer1->setInterval(1000);
+
+    if (m_app.CfgPath.isEmpty()) {
+        // No settings file was chosen: never connect with a record nobody configured.
+        readSettingsRecord(m_app, QString());
+        setTag(m_Command5[7], vb::BoolText(false));
+        m_MesswertAnzeige->setText(QStringLiteral("Offline"));
+        return;
+    }
+
+    if (m_commport->portOpen()) {
+        m_commport->setPortOpen(false);
+        m_Command5[7]->setText(QStringLiteral("O&nline"));
+        m_MesswertAnzeige->setText(QStringLiteral("Offline"));
+        setTag(m_Command5[7], vb::BoolText(false));
+        fnUpdateStatus(m_app.texts.TextMessgeraetInaktiv);
+    }
+
+    if (m_app.settings.portnum == QLatin1String("TCP/IP") ||
+        ComPortVorhanden(qint16(m_commport->commPort()))) {
+        openConnection();
+        prepareMode();
+    }
+}
+
+QString mainform::portSettingsText() const
+{
+    const SettingsRecord &s = m_app.settings;
+    return vb::Str(vb::Val(s.baud)) + QLatin1Char(',') + s.parity.toUpper() + QLatin1Char(',') +
+           vb::Str(vb::Val(s.databit)) + QLatin1Char(',') + vb::Str(vb::Val(s.stopbit));
+}
+
+void mainform::openConnection()
+{
+    const SettingsRecord &s = m_app.settings;
+    m_commport->setSettings(portSettingsText());
+    QThread::msleep(50);
+    if (isNumber(s.portnum)) {
+        if (const auto port = vb::CInt(s.portnum))
+            m_commport->setCommPort(*port);
+        m_commport->setSettings(portSettingsText());
+        if (!m_commport->portOpen()) {
+            QThread::msleep(50);
+            const auto opened = m_commport->setPortOpen(true);
+            if (m_commport->portOpen()) {
+                setTag(m_Command5[7], vb::BoolText(true));
+                m_Command5[7]->setText(QStringLiteral("Offline"));
+                m_MesswertAnzeige->setText(QStringLiteral("O&nline"));
+                fnUpdateStatus(m_app.texts.TextMessgeraetAktiviert + QStringLiteral(" COM") +
+                               s.portnum);
+            } else {
+                showLinkError(opened.errorText);
+            }
+        }
+        return;
+    }
+    connectTcp();
+    showTcpStatus(vb::Str(m_Winsock1->State()));
+}
+
+void mainform::connectTcp()
+{
+    const SettingsRecord &s = m_app.settings;
+    m_Winsock1->setRemoteHost(s.tcpip);
+    if (const auto port = vb::CLng(vb::Val(s.tcpport)))
+        m_Winsock1->setRemotePort(*port);
+    m_Winsock1->setLocalPort(0);
+    m_Winsock1->Connect();
+    QCoreApplication::processEvents();
+}
+
+void mainform::prepareMode()
+{
+    const SettingsRecord &s = m_app.settings;
+    m_app.bTimerAktiv = false;
+    if (s.modus != QLatin1String("TIMER")) {
+        m_Command5[2]->setEnabled(false);
+        m_Command5[3]->setEnabled(false);
+        m_Timer1->setInterval(10);
+        return;
+    }
+    m_Command5[1]->setEnabled(false);
+    if (int(vb::Val(s.activ)) != 1) {
+        m_Command5[2]->setEnabled(true);
+        m_Command5[3]->setEnabled(false);
+        setTag(m_Command5[2], vb::BoolText(true));
+        m_Command5[7]->setText(QStringLiteral("O&ffline"));
+        return;
+    }
+    // The measurement timer starts by itself (activ = 1).
+    const int intModus = int(vb::Val(s.int_modus));
+    if (intModus != 0 && intModus != 1)
+        return;
+    Command5_Click(2);
+    const QDateTime now = m_app.clock().now();
+    if (intModus == 1) {
+        m_app.bSendNow = true;
+        m_app.dtNaechsteMessung = vb::DateTimeText(now);
+        return;
+    }
+    const auto start = vb::CDateTime(s.d_start, s.t_start);
+    const auto end = vb::CDateTime(s.d_end, s.t_end);
+    if (start && end && now > *start && now < *end) {
+        m_app.bSendNow = true;
+        m_app.dtNaechsteMessung = vb::DateTimeText(now);
+    }
+}
+
+void mainform::reopenLink()
+{
+    const SettingsRecord &s = m_app.settings;
+    if (ComPortVorhanden(qint16(m_commport->commPort())) && m_commport->portOpen())
+        m_commport->setPortOpen(false);
+    if (isNumber(s.portnum)) {
+        if (const auto port = vb::CInt(s.portnum))
+            m_commport->setCommPort(*port);
+        m_commport->setSettings(portSettingsText());
+        if (ComPortVorhanden(qint16(m_commport->commPort())) && !m_commport->portOpen()) {
+            QThread::msleep(50);
+            const auto opened = m_commport->setPortOpen(true);
+            if (m_commport->portOpen()) {
+                setTag(m_Command5[7], vb::BoolText(true));
+                m_Command5[7]->setText(QStringLiteral("Offline"));
+                m_MesswertAnzeige->setText(QStringLiteral("O&nline"));
+                fnUpdateStatus(m_app.texts.TextMessgeraetAktiviert + QStringLiteral(" COM") +
+                               s.portnum);
+            } else {
+                showLinkError(opened.errorText);
+            }
+        }
+        return;
+    }
+    connectTcp();
+    showTcpStatus(QString::number(m_Winsock1->State()));
+}
+
+bool mainform::fnUpdateStatus(const QString &strStatus)
+{
+    if (strStatus != strLetzterStatus) {
+        m_Status->setPanelText(1, strStatus);
+        strLetzterStatus = strStatus;
+    }
+    return true;
+}
+
+int mainform::ComPortVorhanden(qint16 port) const
+{
+    return comPortExists(port, m_app.programFile(QStringLiteral("mondrelquist.ini"))) ? 1 : 0;
+}
+
+void mainform::showLinkError(const QString &error)
+{
+    // A link that failed must not look like a working one.
+    if (!error.isEmpty())
+        fnUpdateStatus(error);
+}
+
+void mainform::showTcpStatus(const QString &stateText)
+{
+    fnUpdateStatus(m_app.texts.TextMessgeraetAktiviert + QStringLiteral(" TCP/IP ") + stateText);
+    // State 9: the connection already failed while connecting.
+    if (m_Winsock1->State() == 9)
+        showLinkError(m_lastSocketError);
+}
+
+void mainform::Winsock1_DataArrival()
+{
+    m_app.strEmpfang += m_Winsock1->GetData();
+}
+
+void mainform::Winsock1_Error(int, const QString &description)
+{
+    m_lastSocketError = QStringLiteral("TCP/IP %1:%2: %3")
+                            .arg(m_Winsock1->remoteHost())
+                            .arg(m_Winsock1->remotePort())
+                            .arg(description);
+    showLinkError(m_lastSocketError);
+}
+
+void mainform::load_conf_Click()
+{
+    m_Timer1->setInterval(0);
+    m_Command5[7]->setText(QStringLiteral("O&nline"));
+    m_MesswertAnzeige->setText(QStringLiteral("Offline"));
+    fnUpdateStatus(QString());
+    m_einheit->clear();
+    m_Vorzeichen->clear();
+    m_app.CfgPath = load_set(m_app);
+    if (m_app.abbruch)
+        m_app.CfgPath.clear();
+    else
+        Einstellungen_laden(m_app, m_app.CfgPath);
+}

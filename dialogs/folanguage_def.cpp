@@ -1,0 +1,132 @@
+#include "dialogs/folanguage_def.h"
+
+#include "core/app.h"
+#include "platform/ini_file.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString kSectionCurrent = QStringLiteral("SPRACHE");
+const QString kKeyCurrent = QStringLiteral("aktuell");
+const QString kSectionLanguages = QStringLiteral("SPRACHEN");
+
+QLabel *fixedLabel(const QString &name, const QString &text, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(name);
+    // Plain text keeps the leading blanks the stored captions carry.
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+} // namespace
+
+foLanguage_def::foLanguage_def(App &app, QWidget *parent)
+    : QDialog(parent)
+    , m_app(app)
+{
+    setObjectName(QStringLiteral("foLanguage_def"));
+    setWindowTitle(QStringLiteral("Sprachauswahl"));
+    setModal(true);
+
+    m_lblsprache1 = fixedLabel(
+        QStringLiteral("lblsprache1"),
+        QString(25, QLatin1Char(' ')) + QStringLiteral("Please choice the Language "), this);
+    m_lblsprache = fixedLabel(
+        QStringLiteral("lblsprache"),
+        QString(27, QLatin1Char(' ')) + QStringLiteral("Bitte Sprache auswählen "), this);
+
+    m_cboLanguage = new QComboBox(this);
+    m_cboLanguage->setObjectName(QStringLiteral("cboLanguage"));
+    m_cboLanguage->setEditable(true);
+    m_cboLanguage->setInsertPolicy(QComboBox::NoInsert);
+    m_cboLanguage->setMinimumContentsLength(20);
+
+    m_cmdOK = new QPushButton(QStringLiteral("&OK"), this);
+    m_cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    m_cmdOK->setDefault(true);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_cmdOK);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(16, 16, 16, 12);
+    layout->setSpacing(8);
+    layout->addWidget(m_lblsprache1);
+    layout->addWidget(m_lblsprache);
+    layout->addSpacing(4);
+    layout->addWidget(m_cboLanguage);
+    layout->addSpacing(8);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(m_cmdOK, &QPushButton::clicked, this, &foLanguage_def::cmdOK_Click);
+
+    Form_Load();
+}
+
+QString foLanguage_def::languageFile() const
+{
+    return m_app.programFile(QStringLiteral("language.ini"));
+}
+
+QString foLanguage_def::workingHelpFile() const
+{
+    return m_app.programFile(QStringLiteral("mq36.hlp"));
+}
+
+void foLanguage_def::Form_Load()
+{
+    strSprache.clear();
+    const QString file = languageFile();
+    const QString current =
+        ini::readValue(file, kSectionCurrent, kKeyCurrent, QStringLiteral("ENGLISH"));
+
+    // The list ends at the first number without a key, or whose value is the number itself.
+    for (int n = 1;; ++n) {
+        const QString key = QString::number(n);
+        const QString value = ini::readValue(file, kSectionLanguages, key, key);
+        if (value == key)
+            break;
+        m_cboLanguage->addItem(value);
+    }
+
+    // Adding items overwrites an editable combo's text: show the current language
+    // afterwards, even when it is not in the list.
+    m_cboLanguage->setCurrentIndex(-1);
+    m_cboLanguage->setEditText(current);
+}
+
+void foLanguage_def::cmdOK_Click()
+{
+    // Each step that fails is skipped; the dialog closes in any case.
+    strSprache = m_cboLanguage->currentText();
+    ini::writeValue(languageFile(), kSectionCurrent, kKeyCurrent, strSprache);
+    QFile::remove(workingHelpFile());
+    fnSetHelpFile();
+    accept();
+}
+
+void foLanguage_def::fnSetHelpFile()
+{
+    const QString file = languageFile();
+    QFile::remove(workingHelpFile());
+    strSprache = ini::readValue(file, kSectionCurrent, kKeyCurrent, QString());
+    QString name =
+        ini::readValue(file, strSprache, QStringLiteral("helpfile"), QStringLiteral("\\mq36e.hlp"));
+
+    // Stored names are relative to the program folder and begin with a Windows separator.
+    name.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    while (name.startsWith(QLatin1Char('/')))
+        name.remove(0, 1);
+    if (name.isEmpty())
+        return;
+    QFile::copy(m_app.programFile(name), workingHelpFile());
+}
