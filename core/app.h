@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <array>
 #include <memory>
 
 class Clock;
@@ -35,17 +36,19 @@ public:
     LanguageTexts texts;
 
     // Run-time values shared by the windows.
-    QString CfgPath;           // the current settings file
-    QString strEmpfang;        // receive buffer
-    bool abbruch = false;      // a dialog or wizard page was cancelled
-    bool bSendNow = false;     // a send is pending
-    bool bTimerAktiv = false;  // the measurement timer runs
-    QString dtNaechsteMessung; // next measurement of the timer schedule
-    int lMesswertZaehler = 0;  // values sent since the measurement timer started
-    double m_waittime = 1.0;   // receive timeout in seconds
-    int AppIndex = 0;          // row of AppList that belongs to the target
-    QString strAusgabe;        // the output string
-    QString strAnwendungTitel; // title of the target window found
+    QString CfgPath;                 // the current settings file
+    QString strEmpfang;              // receive buffer
+    bool abbruch = false;            // a dialog or wizard page was cancelled
+    bool bSendNow = false;           // a send is pending
+    bool bTimerAktiv = false;        // the measurement timer runs
+    QString dtNaechsteMessung;       // next measurement of the timer schedule
+    int lMesswertZaehler = 0;        // values sent since the measurement timer started
+    double m_waittime = 1.0;         // receive timeout in seconds
+    int AppIndex = 0;                // row of AppList that belongs to the target
+    QString strAusgabe;              // the output string
+    QString strAnwendungTitel;       // title of the target window found
+    std::array<QString, 12> ID_Wert; // text last cut for ID field 1..10
+    bool telegramReading = false;    // a telegram reading is waiting (it shares strEmpfang)
 
     // The main window's default instance, created on first use.
     mainform &mainWindow();

@@ -10,6 +10,7 @@
 
 #include <QGridLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
@@ -68,6 +69,9 @@ mainform::mainform(App &app, QWidget *parent)
     buildControls();
     buildMenus();
 
+    for (int i = 1; i <= 16; ++i)
+        connect(m_Command5[i], &QPushButton::clicked, this, [this, i] { Command5_Click(i); });
+    connect(m_Timer1, &VbTimer::Timer, this, &mainform::Timer1_Timer);
     connect(m_Winsock1, &TcpSocket::DataArrival, this, &mainform::Winsock1_DataArrival);
     connect(m_Winsock1, &TcpSocket::Error, this, &mainform::Winsock1_Error);
     connect(m_commport, &SerialPort::errorOccurred, this, &mainform::showLinkError);
@@ -110,6 +114,15 @@ void mainform::buildControls()
     }
     setTag(m_Command5[7], QStringLiteral("-1"));
     layout->addLayout(buttons);
+
+    for (auto [box, name] :
+         {std::pair{&m_DDEValue, "DDEValue"}, std::pair{&m_DDESTRING, "DDESTRING"},
+          std::pair{&m_DDESign, "DDESign"}, std::pair{&m_DDEUnit, "DDEUnit"},
+          std::pair{&m_DDEDirect, "DDEDirect"}}) {
+        *box = new QLineEdit(central);
+        (*box)->setObjectName(QString::fromLatin1(name));
+        (*box)->hide();
+    }
 
     m_Status1 = new PanelBar(QStringLiteral("Status1"), 3, central);
     m_Status = new PanelBar(QStringLiteral("Status"), 1, central);

@@ -7,6 +7,7 @@ class App;
 class PanelBar;
 class QAction;
 class QLabel;
+class QLineEdit;
 class QMenu;
 class QPushButton;
 class SerialPort;
@@ -33,6 +34,12 @@ public:
     TcpSocket &Winsock1() const { return *m_Winsock1; }
     // A menu or menu item by its control name ("datei", "load_conf", ...).
     QAction *menuItem(const QString &name) const;
+    // The DDE source items: hidden text boxes served under their names.
+    QLineEdit *DDEValue() const { return m_DDEValue; }
+    QLineEdit *DDESTRING() const { return m_DDESTRING; }
+    QLineEdit *DDESign() const { return m_DDESign; }
+    QLineEdit *DDEUnit() const { return m_DDEUnit; }
+    QLineEdit *DDEDirect() const { return m_DDEDirect; }
 
     // Start-up: language, settings file, connection, main timer.
     void Form_Load();
@@ -50,6 +57,9 @@ public:
     // commands all press a button through it.
     void Command5_Click(int Index);
 
+    // One tick of the main loop: keys, one telegram, tests, timer schedule, send.
+    void Timer1_Timer();
+
     // The settings-file open command of the File menu.
     void load_conf_Click();
 
@@ -64,10 +74,18 @@ private:
     void resetConnection();
     void toggleOnline();
     void startMeasurementTimer();
-    void showOnline(const QString &status);
+    void showOnline();
     void showOffline(const QString &status);
     void showLinkError(const QString &error);
     void showTcpStatus(const QString &stateText);
+    bool readAndTest(QString &strTelegramm, QString &strEinheit, double &value);
+    void runTimerEndTests();
+    bool runTriggers(double value, double &dblDelta, double &dblSekunden);
+    void showFlow(double value, double &dblDelta, double &dblSekunden);
+    void sendValue(QString &strTelegramm, QString &strEinheit, double value, double dblDelta,
+                   double &dblSekunden);
+    void waitForUnloading(QString &strTelegramm, QString &strEinheit);
+    void updateTimerCaption();
     void Winsock1_DataArrival();
     void Winsock1_Error(int number, const QString &description);
 
@@ -77,6 +95,11 @@ private:
     QLabel *m_Vorzeichen = nullptr;
     QLabel *m_einheit = nullptr;
     QLabel *m_Image1 = nullptr;
+    QLineEdit *m_DDEValue = nullptr;
+    QLineEdit *m_DDESTRING = nullptr;
+    QLineEdit *m_DDESign = nullptr;
+    QLineEdit *m_DDEUnit = nullptr;
+    QLineEdit *m_DDEDirect = nullptr;
     PanelBar *m_Status = nullptr;
     PanelBar *m_Status1 = nullptr;
     VbTimer *m_Timer1 = nullptr;
@@ -84,4 +107,11 @@ private:
     TcpSocket *m_Winsock1 = nullptr;
     QString strLetzterStatus;
     QString m_lastSocketError;
+
+    // Kept from one tick to the next.
+    bool m_tickRunning = false;
+    Qt::WindowStates varLetzterFensterzustand = Qt::WindowNoState;
+    QString strLetzterPanelText;
+    double m_dblTickValue = 0.0; // value and time of the previous flow measurement
+    qint64 m_dblTickMs = 0;
 };

@@ -35,19 +35,21 @@ void mainform::Command5_Click(int Index)
     case 7:
         toggleOnline();
         break;
+    case 8:
+        close();
+        break;
     default:
         break;
     }
 }
 
-void mainform::showOnline(const QString &status)
+void mainform::showOnline()
 {
     m_Command5[7]->setText(QStringLiteral("O&ffline"));
     m_MesswertAnzeige->setText(QStringLiteral("Online"));
     m_einheit->clear();
     m_Vorzeichen->clear();
     setTag(m_Command5[7], vb::BoolText(true));
-    fnUpdateStatus(status);
 }
 
 void mainform::showOffline(const QString &status)
@@ -78,8 +80,10 @@ void mainform::resetConnection()
         connectTcp();
         showTcpStatus(vb::Str(m_Winsock1->State()));
     }
-    if (!isOnline())
-        showOnline(m_app.texts.TextMessgeraetAktiviert);
+    if (!isOnline()) {
+        showOnline();
+        fnUpdateStatus(m_app.texts.TextMessgeraetAktiviert);
+    }
     // The window shows online either way; a port that did not open must say so.
     showLinkError(failure);
 }
@@ -87,7 +91,8 @@ void mainform::resetConnection()
 void mainform::startMeasurementTimer()
 {
     m_Timer1->setInterval(10);
-    showOnline(m_app.texts.TextMessgeraetAktiviert);
+    showOnline();
+    fnUpdateStatus(m_app.texts.TextMessgeraetAktiviert);
     if (m_app.settings.modus != QLatin1String("TIMER"))
         return;
     m_app.lMesswertZaehler = 0;
@@ -98,7 +103,7 @@ void mainform::startMeasurementTimer()
         setWindowTitle(text);
     else
         fnUpdateStatus(text);
-    showOnline(m_app.texts.TextMessgeraetAktiviert);
+    showOnline();
     m_Command5[2]->setEnabled(false);
     m_Command5[3]->setEnabled(true);
     m_app.bTimerAktiv = true;
@@ -134,7 +139,8 @@ void mainform::toggleOnline()
         m_Winsock1->Connect();
     }
     m_Timer1->setInterval(10);
-    showOnline(m_app.texts.TextMessgeraetAktiviert + QLatin1Char(' ') +
-               (com ? QStringLiteral("COM") + portnum : portnum));
+    showOnline();
+    fnUpdateStatus(m_app.texts.TextMessgeraetAktiviert + QLatin1Char(' ') +
+                   (com ? QStringLiteral("COM") + portnum : portnum));
     showLinkError(failure);
 }

@@ -331,6 +331,7 @@ void SerialPort::onReadyRead()
         m_commEvent = mscomm::kEvReceive;
         emit OnComm();
     }
+    emit dataReceived();
 }
 
 void SerialPort::onPortError(QSerialPort::SerialPortError error)

@@ -88,6 +88,9 @@ public:
     int commEvent() const { return m_commEvent; }
 
 signals:
+    // Bytes arrived in the receive buffer, whatever RThreshold is; emitted from the
+    // event loop. Lets a wait sleep until there is something to take with input().
+    void dataReceived();
     // Data arrived and the receive buffer holds RThreshold bytes or more; emitted
     // from the event loop, never from inside a call of this class.
     void OnComm();

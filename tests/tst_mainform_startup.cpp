@@ -103,6 +103,7 @@ void tst_mainform_startup::comPortOpens()
     QCOMPARE(mw.Status1()->panelText(1), QStringLiteral("TextStatus"));
     QVERIFY(mw.einheit()->text().isEmpty());
 
+    mw.Timer1().setInterval(0); // the main loop would take the bytes first
     QFile instrument(f.pty->b);
     QVERIFY(instrument.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
     instrument.write("+  12.5 g\r\n");
@@ -130,6 +131,7 @@ void tst_mainform_startup::tcpConnectsAndReceives()
     QVERIFY(mw.isOnline()); // polled from the first tick without pressing Online
     QCOMPARE(mw.Timer1().interval(), 10);
 
+    mw.Timer1().setInterval(0); // the main loop would take the bytes first
     QVERIFY(QTest::qWaitFor([&] { return server.hasPendingConnections(); }));
     std::unique_ptr<QTcpSocket> peer(server.nextPendingConnection());
     QVERIFY(QTest::qWaitFor([&] { return mw.Winsock1().State() == 7; }));

@@ -17,3 +17,13 @@ struct TestApp {
     // Writes a file in the program folder; returns its path.
     QString writeFile(const QString &name, const QByteArray &content) const;
 };
+
+// A fresh App whose clock moves only when the test says so.
+struct TimedTestApp {
+    QTemporaryDir folder;
+    ScriptedPrompts prompts;
+    FakeClock clock;
+    App app{folder.path(), prompts, clock};
+
+    QString path(const QString &name) const { return folder.filePath(name); }
+};

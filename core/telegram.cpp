@@ -1,0 +1,358 @@
+#include "core/telegram.h"
+
+#include "core/app.h"
+#include "core/mainform.h"
+#include "core/output_builder.h"
+#include "platform/cp1252.h"
+#include "platform/serial_port.h"
+#include "platform/tcp_socket.h"
+#include "platform/vb_runtime.h"
+#include "platform/vb_strings.h"
+
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPointer>
+#include <QTimer>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <optional>
+
+namespace {
+
+class ReadingGuard {
+public:
+    explicit ReadingGuard(App &app)
+        : m_app(app)
+    {
+        m_app.telegramReading = true;
+    }
+    ~ReadingGuard() { m_app.telegramReading = false; }
+    ReadingGuard(const ReadingGuard &) = delete;
+    ReadingGuard &operator=(const ReadingGuard &) = delete;
+
+private:
+    App &m_app;
+};
+
+// The telegram template's framing part, converted once per reading.
+struct Framing {
+    int length = 0;          // L
+    bool hasEndText = false; // str_endchar is not empty
+    int endCode = 0;         // E
+    QString endChar;         // the character with code E
+    int noEnd = 0;           // N
+};
+
+int wholeNumber(double value)
+{
+    return int(std::clamp(std::trunc(value), double(INT_MIN), double(INT_MAX)));
+}
+
+// nullopt when str_len or str_endchar is no number, L < 1 or E outside 0..255.
+std::optional<Framing> framingOf(const SettingsRecord &s)
+{
+    Framing f;
+    const std::optional<double> length = vb::CDbl(s.str_len);
+    if (!length)
+        return std::nullopt;
+    f.length = wholeNumber(*length);
+    if (f.length < 1)
+        return std::nullopt;
+
+    f.hasEndText = !s.str_endchar.isEmpty();
+    if (f.hasEndText) {
+        const std::optional<qint32> code = vb::CLng(s.str_endchar);
+        if (!code || *code < 0 || *code > 255)
+            return std::nullopt;
+        f.endCode = *code;
+        // Chr of the ANSI code page: 128 is "€", as the telegram's bytes decode.
+        f.endChar = cp1252::decode(QByteArray(1, char(*code)));
+    }
+    f.noEnd = s.str_noend.isEmpty() ? 0 : wholeNumber(vb::Val(s.str_noend));
+    return f;
+}
+
+enum class Framed { Complete, Incomplete, Failed };
+
+// Cuts the telegram out of the buffer, which then holds only the telegram.
+Framed frame(QString &buffer, const Framing &f)
+{
+    if (buffer.size() >= f.length && f.hasEndText) {
+        int p = vb::InStr(buffer, f.endChar) - f.length + 1;
+        if (p <= 0)
+            p = vb::InStr(f.length + 1, buffer, f.endChar) - f.length + 1;
+        if (p > 0) {
+            const qint64 count = qint64(f.length) - qint64(f.noEnd);
+            if (count < 0)
+                return Framed::Failed;
+            buffer = vb::Mid(buffer, p, int(std::min<qint64>(count, INT_MAX))).value_or(QString());
+            return Framed::Complete;
+        }
+    }
+    if (f.endCode == 0 && buffer.size() >= f.length)
+        return Framed::Complete;
+    return Framed::Incomplete;
+}
+
+QDeadlineTimer deadlineIn(double seconds)
+{
+    // Beyond about a century there is no deadline worth keeping.
+    if (!(seconds < 3.0e9))
+        return QDeadlineTimer(QDeadlineTimer::Forever);
+    return QDeadlineTimer(qint64(std::ceil(std::max(seconds, 0.0) * 1000.0)), Qt::PreciseTimer);
+}
+
+// The yield of the receive wait: a nested event loop that sleeps until the link
+// delivers bytes or the deadline passes, so a wait costs no processor time.
+class ReceiveWait {
+public:
+    ReceiveWait(mainform &window, bool overTcp, double seconds)
+        : m_window(&window)
+        , m_deadline(deadlineIn(seconds))
+    {
+        m_timer.setSingleShot(true);
+        m_timer.setTimerType(Qt::PreciseTimer);
+        const auto wake = [this] {
+            m_woken = true;
+            m_loop.quit();
+        };
+        QObject::connect(&m_timer, &QTimer::timeout, &m_loop, wake);
+        // Connected after the main window's own handler, which has appended the
+        // bytes to strEmpfang by the time this one runs.
+        if (overTcp) {
+            QObject::connect(&window.Winsock1(), &TcpSocket::DataArrival, &m_loop, wake);
+        } else {
+            QObject::connect(&window.commport(), &SerialPort::dataReceived, &m_loop, wake);
+            QObject::connect(&window.commport(), &SerialPort::errorOccurred, &m_loop, wake);
+        }
+        QObject::connect(&window, &QObject::destroyed, &m_loop, wake);
+    }
+
+    // Lets other events run until bytes arrive or the deadline passes. False when
+    // the reading must end: the event loops were told to quit (the program ends)
+    // or the main window is gone.
+    bool yield()
+    {
+        m_woken = false;
+        const qint64 remaining = m_deadline.remainingTime();
+        if (remaining >= 0)
+            m_timer.start(int(std::min<qint64>(remaining, INT_MAX)));
+        m_loop.exec();
+        m_timer.stop();
+        return m_woken && m_window;
+    }
+
+    bool expired() const { return m_deadline.hasExpired(); }
+
+private:
+    QPointer<mainform> m_window;
+    QDeadlineTimer m_deadline;
+    QEventLoop m_loop;
+    QTimer m_timer;
+    bool m_woken = false;
+};
+
+bool appendPortInput(App &app, mainform &window)
+{
+    const std::optional<QString> input = window.commport().input();
+    if (!input)
+        return false;
+    app.strEmpfang += *input;
+    return true;
+}
+
+enum class Reception { Telegram, TimedOut, Failed };
+
+// Waits for and frames one telegram in app.strEmpfang. After Failed the main
+// window may be gone.
+Reception receiveTelegram(App &app, mainform &window, bool overTcp, const Framing &framing)
+{
+    // One deadline for the whole reading, also when the buffer is framed again, so
+    // a stream without a usable end character cannot hold the reading forever.
+    ReceiveWait wait(window, overTcp, app.m_waittime);
+    for (;;) {
+        do {
+            if (!wait.yield())
+                return Reception::Failed;
+            if (!overTcp && !appendPortInput(app, window))
+                return Reception::Failed;
+        } while (app.strEmpfang.size() < framing.length && !wait.expired());
+        if (wait.expired())
+            return Reception::TimedOut;
+        if (!overTcp && !appendPortInput(app, window))
+            return Reception::Failed;
+        switch (frame(app.strEmpfang, framing)) {
+        case Framed::Complete:
+            return Reception::Telegram;
+        case Framed::Failed:
+            return Reception::Failed;
+        case Framed::Incomplete:
+            break;
+        }
+        // Framed again once more characters came: yield() sleeps until they do.
+    }
+}
+
+// Basic's Trim: blanks only, tabs and control characters stay.
+QString trimBlanks(const QString &text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin] == QLatin1Char(' '))
+        ++begin;
+    while (end > begin && text[end - 1] == QLatin1Char(' '))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+// Columns first..last (1-based, inclusive); nullopt when first < 1 or last < first - 1.
+std::optional<QString> columns(const QString &telegram, int first, int last)
+{
+    return vb::Mid(telegram, first, last - first + 1);
+}
+
+// Basic's numeric test takes group separators anywhere among the digits, so on a
+// German system the field's "." (a group separator there) passes and "12.50" is a
+// number. vb::IsNumeric insists on whole groups of three; the groups do not matter
+// here, since Val reads the field with "." as the decimal point.
+bool isNumericField(const QString &text)
+{
+    const QLocale locale;
+    const QString group = locale.groupSeparator();
+    QString probe = text;
+    if (!group.isEmpty() && group != locale.decimalPoint())
+        probe.remove(group);
+    return vb::IsNumeric(probe);
+}
+
+// anzeigemodus as a number; "" is 0 (weight).
+std::optional<double> displayMode(const QString &text)
+{
+    if (trimBlanks(text).isEmpty())
+        return 0.0;
+    return vb::CDbl(text);
+}
+
+// Cuts unit, stable flag, sign and value out of the telegram and shows them;
+// nullopt for a failure (a bad cut, density 0 in volume mode).
+std::optional<double> showTelegram(App &app, mainform &window, const QString &telegram,
+                                   QString &strEinheit, bool *valueIsNumber)
+{
+    const SettingsRecord &s = app.settings;
+
+    if (s.eh_start > 0) {
+        const std::optional<QString> unit = columns(telegram, s.eh_start, s.eh_end);
+        if (!unit)
+            return std::nullopt;
+        strEinheit = trimBlanks(*unit);
+    }
+    if (s.mw_still_anf > 0) {
+        const std::optional<QString> flag = columns(telegram, s.mw_still_anf, s.mw_still_end);
+        if (!flag)
+            return std::nullopt;
+        if (*flag == s.st_kennung) {
+            // Cut again whatever eh_start is: with no unit columns this fails.
+            const std::optional<QString> unit = columns(telegram, s.eh_start, s.eh_end);
+            if (!unit)
+                return std::nullopt;
+            strEinheit = trimBlanks(*unit);
+        }
+    }
+
+    QString sign;
+    if (s.mw_sign_end > 0)
+        sign = vb::Mid(telegram, s.mw_sign_end, 1).value_or(QString());
+    else if (s.mw_sign_anf > 0)
+        sign = vb::Mid(telegram, s.mw_sign_anf, 1).value_or(QString());
+
+    double value = 0.0;
+    if (s.mw_start > 0) {
+        const std::optional<QString> field = columns(telegram, s.mw_start, s.mw_end);
+        if (!field)
+            return std::nullopt;
+        // All at once: yielding per comma would only re-enter the event loop.
+        QString text = *field;
+        text.replace(QLatin1Char(','), QLatin1Char('.'));
+        if (!isNumericField(text)) {
+            if (valueIsNumber)
+                *valueIsNumber = false;
+            return kKeinZahlwert;
+        }
+        value = vb::Val(text);
+
+        const std::optional<double> mode = displayMode(s.anzeigemodus);
+        if (mode == 0.0) {
+            window.Vorzeichen()->setText(sign);
+            window.MesswertAnzeige()->setText(trimBlanks(text));
+            window.einheit()->setText(strEinheit);
+        } else if (mode == 1.0) {
+            // The decimals count from the first "," of the value's text; a text
+            // without one counts its whole length.
+            const QString shown = trimBlanks(vb::CStr(value));
+            const auto decimals = qint16(shown.size() - vb::InStr(shown, QStringLiteral(",")));
+            qint16 width = 10;
+            const QString mask = fnMaske(decimals, width);
+            window.Vorzeichen()->setText(sign);
+            if (s.st_dichte == 0.0)
+                return std::nullopt;
+            const double volume = value / s.st_dichte;
+            if (!std::isfinite(volume))
+                return std::nullopt;
+            window.MesswertAnzeige()->setText(trimBlanks(fnFormatWert(volume, mask)));
+            window.einheit()->setText(QStringLiteral("ml"));
+        }
+    }
+
+    // The labels keep the field as cut; only the result carries the sign.
+    if (sign == QLatin1String("-"))
+        value = -value;
+
+    window.DDESign()->setText(window.Vorzeichen()->text());
+    window.DDEUnit()->setText(window.einheit()->text());
+    window.DDEValue()->setText(trimBlanks(vb::CStr(value)));
+    return value;
+}
+
+} // namespace
+
+double Telegramm_lesen(App &app, QString &strTelegramm, QString &strEinheit, bool *valueIsNumber)
+{
+    if (valueIsNumber)
+        *valueIsNumber = true;
+    // A reading started by an event handler while another one waits would share
+    // strEmpfang with it.
+    if (app.telegramReading)
+        return 0.0;
+    const ReadingGuard guard(app);
+
+    mainform &window = app.mainWindow();
+    const bool overTcp = app.settings.portnum == QLatin1String("TCP/IP");
+
+    // What arrived before the call is never part of the telegram.
+    if (!overTcp && !window.commport().input())
+        return 0.0;
+    app.strEmpfang.clear();
+
+    const std::optional<Framing> framing = framingOf(app.settings);
+    if (!framing)
+        return 0.0;
+
+    switch (receiveTelegram(app, window, overTcp, *framing)) {
+    case Reception::Failed:
+        return 0.0;
+    case Reception::TimedOut:
+        window.einheit()->setText(QString());
+        window.Vorzeichen()->setText(QString());
+        return 0.0;
+    case Reception::Telegram:
+        break;
+    }
+
+    strTelegramm = app.strEmpfang;
+    return showTelegram(app, window, strTelegramm, strEinheit, valueIsNumber).value_or(0.0);
+}

@@ -1,0 +1,330 @@
+#include "core/mainform.h"
+#include "core/panel_bar.h"
+#include "core/settings.h"
+#include "platform/vb_datetime.h"
+#include "tests/support/tcp_instrument.h"
+#include "tests/support/test_app.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+namespace {
+
+QByteArray readAll(const QString &file)
+{
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Default settings with the German token texts, online over a local TCP port.
+template <typename T> bool prepare(T &t, TcpInstrument &instrument, const QString &modus)
+{
+    readSettingsRecord(t.app, QString());
+    SettingsRecord &s = t.app.settings;
+    s.modus = modus;
+    s.stillstand = QStringLiteral("False");
+    s.entlastung = QStringLiteral("False");
+    s.anwendung = QStringLiteral("Text-Datei");
+    s.TextFile = t.path(QStringLiteral("werte.txt"));
+    s.format = QStringLiteral("{Messwert}{TAB}{Einheit}");
+    LanguageTexts &x = t.app.texts;
+    for (const QString &key : LanguageTexts::keys())
+        *x.text(key) = key;
+    x.TextMesswert = QStringLiteral("Messwert");
+    x.TextEinheit = QStringLiteral("Einheit");
+    x.TextID_1 = QStringLiteral("ID_1");
+    t.app.m_waittime = 0.5;
+    QDir::setCurrent(t.folder.path());
+    return instrument.connect(t.app);
+}
+
+// One tick while the instrument sends bytes.
+void tickWith(mainform &mw, TcpInstrument &instrument, const QByteArray &bytes)
+{
+    instrument.sendLater(bytes);
+    mw.Timer1_Timer();
+}
+
+} // namespace
+
+class tst_polling_loop : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); }
+
+    void printModeSendsEveryTelegram();
+    void hotkeyModeSendsOnRequest();
+    void pendingSendWithoutReading();
+    void rejections_data();
+    void rejections();
+    void noTelegramKeepsRequest();
+    void unwritableFilesAreReported();
+    void timerCountSchedule();
+    void timerWaitsForStart();
+    void unloadingWait();
+    void ticksDoNotOverlap();
+};
+
+void tst_polling_loop::printModeSendsEveryTelegram()
+{
+    TestApp t;
+    TcpInstrument instrument;
+    QVERIFY(prepare(t, instrument, QStringLiteral("PRINT")));
+    mainform &mw = t.app.mainWindow();
+
+    tickWith(mw, instrument, defaultTelegram('-', "12,50", "g"));
+    tickWith(mw, instrument, defaultTelegram('+', "3,25", "kg"));
+
+    QCOMPARE(readAll(t.path(QStringLiteral("werte.txt"))),
+             QByteArray("-12,50{TAB}g\r\n3,25{TAB}kg\r\n"));
+    QCOMPARE(
+        readAll(t.path(QStringLiteral("protocol.txt"))),
+        "Datenstring: " + defaultTelegram('-', "12,50", "g") + "\r\nCommand: -12,50{TAB}g\r\n" +
+            "Datenstring: " + defaultTelegram('+', "3,25", "kg") + "\r\nCommand: 3,25{TAB}kg\r\n");
+    QCOMPARE(mw.DDEValue()->text(), QStringLiteral("3,25"));
+    QCOMPARE(mw.DDEUnit()->text(), QStringLiteral("kg"));
+    QCOMPARE(mw.DDESTRING()->text(), QStringLiteral("3,25{TAB}kg"));
+    QCOMPARE(mw.DDEDirect()->text(), QString::fromLatin1(defaultTelegram('+', "3,25", "kg")));
+    QCOMPARE(mw.Status1()->panelText(2), t.path(QStringLiteral("werte.txt")));
+    QCOMPARE(mw.Status1()->panelText(3), QStringLiteral("3,25{TAB}kg"));
+    QCOMPARE(t.prompts.beeps, 2);
+    QVERIFY(!t.app.bSendNow);
+}
+
+void tst_polling_loop::hotkeyModeSendsOnRequest()
+{
+    TestApp t;
+    TcpInstrument instrument;
+    QVERIFY(prepare(t, instrument, QStringLiteral("HOTKEY")));
+    mainform &mw = t.app.mainWindow();
+
+    tickWith(mw, instrument, defaultTelegram('+', "1,0", "g"));
+    QVERIFY(!QFile::exists(t.path(QStringLiteral("werte.txt"))));
+    QCOMPARE(mw.MesswertAnzeige()->text(), QStringLiteral("1.0"));
+
+    t.app.bSendNow = true;
+    tickWith(mw, instrument, defaultTelegram('+', "2,0", "g"));
+    tickWith(mw, instrument, defaultTelegram('+', "3,0", "g"));
+    QCOMPARE(readAll(t.path(QStringLiteral("werte.txt"))), QByteArray("2,0{TAB}g\r\n"));
+}
+
+void tst_polling_loop::pendingSendWithoutReading()
+{
+    TestApp t;
+    TcpInstrument instrument;
+    QVERIFY(prepare(t, instrument, QStringLiteral("HOTKEY")));
+    mainform &mw = t.app.mainWindow();
+    mw.Command5_Click(7); // offline: no reading in mode HOTKEY
+    QVERIFY(!mw.isOnline());
+    t.app.bSendNow = true;
+    mw.Timer1_Timer();
+    QCOMPARE(readAll(t.path(QStringLiteral("protocol.txt"))),
+             QByteArray("Datenstring: \r\nCommand: \r\n"));
+    QCOMPARE(readAll(t.path(QStringLiteral("werte.txt"))), QByteArray("\r\n"));
+    QVERIFY(!t.app.bSendNow);
+}
+
+void tst_polling_loop::rejections_data()
+{
+    QTest::addColumn<QString>("otg");
+    QTest::addColumn<QString>("utg");
+    QTest::addColumn<QString>("stillstand");
+    QTest::addColumn<QByteArray>("value");
+    QTest::addColumn<QByteArray>("unit");
+    QTest::addColumn<QString>("status"); // "" when the value is sent
+
+    QTest::newRow("no limits") << "0"
+                               << "0"
+                               << "False" << QByteArray("999") << QByteArray("g") << "";
+    QTest::newRow("at upper limit") << "100"
+                                    << "0"
+                                    << "False" << QByteArray("100") << QByteArray("g") << "";
+    QTest::newRow("above upper") << "100"
+                                 << "0"
+                                 << "False" << QByteArray("100,1") << QByteArray("g")
+                                 << "TextMesswertGroesserMaximum";
+    QTest::newRow("below lower") << "0"
+                                 << "10"
+                                 << "False" << QByteArray("9,99") << QByteArray("g")
+                                 << "TextMesswertKleinerMinimum";
+    // Both limits read the same way: "5,5" is 5.5 in both boxes.
+    QTest::newRow("lower with comma")
+        << "0"
+        << "5,5"
+        << "False" << QByteArray("5,2") << QByteArray("g") << "TextMesswertKleinerMinimum";
+    QTest::newRow("lower with point") << "0"
+                                      << "5.5"
+                                      << "False" << QByteArray("5,7") << QByteArray("g") << "";
+    QTest::newRow("upper with comma")
+        << "5,5"
+        << "0"
+        << "False" << QByteArray("5,7") << QByteArray("g") << "TextMesswertGroesserMaximum";
+    QTest::newRow("limit no number") << "abc"
+                                     << "xyz"
+                                     << "False" << QByteArray("5") << QByteArray("g") << "";
+    QTest::newRow("unstable") << "0"
+                              << "0"
+                              << "True" << QByteArray("5") << QByteArray("")
+                              << "TextKeinStillstand";
+    QTest::newRow("stable") << "0"
+                            << "0"
+                            << "-1" << QByteArray("5") << QByteArray("g") << "";
+    QTest::newRow("value no number")
+        << "0"
+        << "0"
+        << "False" << QByteArray("--x--") << QByteArray("g") << "TextFehlerhafteDefinition";
+}
+
+void tst_polling_loop::rejections()
+{
+    QFETCH(QString, otg);
+    QFETCH(QString, utg);
+    QFETCH(QString, stillstand);
+    QFETCH(QByteArray, value);
+    QFETCH(QByteArray, unit);
+    QFETCH(QString, status);
+
+    TestApp t;
+    TcpInstrument instrument;
+    QVERIFY(prepare(t, instrument, QStringLiteral("HOTKEY")));
+    t.app.settings.OTG = otg;
+    t.app.settings.UTG = utg;
+    t.app.settings.stillstand = stillstand;
+    t.app.bSendNow = true;
+    mainform &mw = t.app.mainWindow();
+    tickWith(mw, instrument, defaultTelegram('+', value, unit));
+
+    const bool sent = QFile::exists(t.path(QStringLiteral("werte.txt")));
+    QCOMPARE(sent, status.isEmpty());
+    QVERIFY(!t.app.bSendNow);
+    if (!status.isEmpty())
+        QCOMPARE(mw.Status()->panelText(1), status);
+}
+
+void tst_polling_loop::noTelegramKeepsRequest()
+{
+    TestApp t;
+    TcpInstrument instrument;
+    QVERIFY(prepare(t, instrument, QStringLiteral("HOTKEY")));
+    t.app.m_waittime = 0.1;
+    t.app.bSendNow = true;
+    t.app.mainWindow().Timer1_Timer();
+    QVERIFY(t.app.bSendNow);
+    QVERIFY(!QFile::exists(t.path(QStringLiteral("protocol.txt"))));
+}
+
+void tst_polling_loop::unwritableFilesAreReported()
+{
+    TestApp t;
+    TcpInstrument instrument;
+    QVERIFY(prepare(t, instrument, QStringLiteral("PRINT")));
+    const QString badFile = t.path(QStringLiteral("no/such/folder/werte.txt"));
+    t.app.settings.TextFile = badFile;
+    mainform &mw = t.app.mainWindow();
+    tickWith(mw, instrument, defaultTelegram('+', "1,5", "g"));
+    QVERIFY2(mw.Status()->panelText(1).startsWith(badFile + QStringLiteral(": ")),
+             qPrintable(mw.Status()->panelText(1)));
+    QVERIFY(readAll(t.path(QStringLiteral("protocol.txt"))).contains("Command: 1,5{TAB}g"));
+
+    QFile::remove(t.path(QStringLiteral("protocol.txt")));
+    QDir(t.folder.path()).mkdir(QStringLiteral("protocol.txt")); // a folder in its place
+    t.app.settings.TextFile = t.path(QStringLiteral("werte.txt"));
+    tickWith(mw, instrument, defaultTelegram('+', "2,5", "g"));
+    QVERIFY(mw.Status()->panelText(1).startsWith(QStringLiteral("protocol.txt: ")));
+    QCOMPARE(readAll(t.path(QStringLiteral("werte.txt"))), QByteArray("2,5{TAB}g\r\n"));
+}
+
+void tst_polling_loop::timerCountSchedule()
+{
+    TimedTestApp t;
+    TcpInstrument instrument;
+    QVERIFY(prepare(t, instrument, QStringLiteral("TIMER")));
+    SettingsRecord &s = t.app.settings;
+    const QDateTime start = t.clock.now();
+    s.int_modus = QStringLiteral("1");
+    s.anz_mess = QStringLiteral("3");
+    s.int_sek = QStringLiteral("10");
+    s.d_start = vb::DateText(start.date());
+    s.t_start = vb::TimeText(start.time());
+    mainform &mw = t.app.mainWindow();
+    mw.Command5_Click(2);
+    QVERIFY(t.app.bTimerAktiv);
+
+    const QString file = t.path(QStringLiteral("werte.txt"));
+    for (int second = 0; second <= 40; second += 5) {
+        tickWith(mw, instrument, defaultTelegram('+', QByteArray::number(second) + ",5", "g"));
+        t.clock.advanceMs(5000);
+    }
+    // Values at 0 s, 10 s and 20 s; the next accepted telegram stops the timer.
+    QCOMPARE(readAll(file), QByteArray("0,5{TAB}g\r\n10,5{TAB}g\r\n20,5{TAB}g\r\n"));
+    QVERIFY(!t.app.bTimerAktiv);
+    QCOMPARE(t.app.lMesswertZaehler, 3);
+}
+
+void tst_polling_loop::timerWaitsForStart()
+{
+    TimedTestApp t;
+    TcpInstrument instrument;
+    QVERIFY(prepare(t, instrument, QStringLiteral("TIMER")));
+    SettingsRecord &s = t.app.settings;
+    const QDateTime start = t.clock.now().addSecs(3600);
+    s.int_modus = QStringLiteral("0");
+    s.d_start = vb::DateText(start.date());
+    s.t_start = vb::TimeText(start.time());
+    s.d_end = s.d_start;
+    s.t_end = vb::TimeText(start.time().addSecs(60));
+    mainform &mw = t.app.mainWindow();
+    mw.Command5_Click(2);
+    tickWith(mw, instrument, defaultTelegram('+', "1", "g"));
+    QCOMPARE(mw.Status()->panelText(1),
+             QStringLiteral("TextTimerAktivStart") + vb::DateTimeText(start));
+    QVERIFY(!QFile::exists(t.path(QStringLiteral("werte.txt"))));
+
+    t.clock.setNow(start.addSecs(1));
+    tickWith(mw, instrument, defaultTelegram('+', "2,5", "g"));
+    QCOMPARE(readAll(t.path(QStringLiteral("werte.txt"))), QByteArray("2,5{TAB}g\r\n"));
+    QCOMPARE(t.app.dtNaechsteMessung, vb::DateTimeText(start.addSecs(1))); // interval 0
+}
+
+void tst_polling_loop::unloadingWait()
+{
+    TestApp t;
+    TcpInstrument instrument;
+    QVERIFY(prepare(t, instrument, QStringLiteral("PRINT")));
+    t.app.settings.entlastung = QStringLiteral("True");
+    t.app.settings.UTG = QStringLiteral("5");
+    mainform &mw = t.app.mainWindow();
+    // The first value is sent; 7 and 6 are still on the pan; 0,2 ends the wait.
+    instrument.sendLater(defaultTelegram('+', "8,5", "g"), 20);
+    instrument.sendLater(defaultTelegram('+', "7", "g"), 120);
+    instrument.sendLater(defaultTelegram('+', "6", "g"), 220);
+    instrument.sendLater(defaultTelegram('+', "0,2", "g"), 320);
+    int ticksSeen = 0;
+    QTimer::singleShot(260, &mw, [&] {
+        ticksSeen = int(readAll(t.path(QStringLiteral("werte.txt"))).count('\n'));
+        QCOMPARE(mw.Status()->panelText(1), QStringLiteral("TextWarteAufEntlastung"));
+    });
+    mw.Timer1_Timer();
+    QCOMPARE(ticksSeen, 1);
+    QCOMPARE(readAll(t.path(QStringLiteral("werte.txt"))), QByteArray("8,5{TAB}g\r\n"));
+    QCOMPARE(mw.DDEValue()->text(), QStringLiteral("0,2"));
+}
+
+void tst_polling_loop::ticksDoNotOverlap()
+{
+    TestApp t;
+    TcpInstrument instrument;
+    QVERIFY(prepare(t, instrument, QStringLiteral("PRINT")));
+    mainform &mw = t.app.mainWindow();
+    // A second tick while the first one waits for its telegram returns at once.
+    QTimer::singleShot(5, &mw, [&] { mw.Timer1_Timer(); });
+    tickWith(mw, instrument, defaultTelegram('+', "4,5", "g"));
+    QCOMPARE(readAll(t.path(QStringLiteral("werte.txt"))), QByteArray("4,5{TAB}g\r\n"));
+}
+
+QTEST_MAIN(tst_polling_loop)
+#include "tst_polling_loop.moc"
