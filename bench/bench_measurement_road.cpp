@@ -120,13 +120,20 @@ void measureDelivery()
 {
     constexpr int kCount = 200;
     Setup s;
-    if (!s.start({QStringLiteral("--values"), QStringLiteral("12.5,13.5,-1.25"),
-                  QStringLiteral("--rate"), QStringLiteral("20"), QStringLiteral("--pace-baud"),
-                  QStringLiteral("9600"), QStringLiteral("--count"), QString::number(kCount)})) {
+    if (!s.start({QStringLiteral("--stdin-values"), QStringLiteral("--pace-baud"),
+                  QStringLiteral("9600")})) {
         std::printf("delivery: setup failed\n");
         return;
     }
-    s.simulator.waitForFinished(kCount * 50 + 5000);
+    // One telegram every 50 ms, each written at the speed of a 9600 baud line.
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < kCount; ++i) {
+        while (clock.elapsed() < i * 50)
+            QThread::usleep(200);
+        s.simulator.write(QByteArray::number(i % 100) + ".25\n");
+        s.simulator.waitForBytesWritten(1000);
+    }
     QThread::msleep(1500);
     const qint64 delivered = fileLines(s.values);
     std::printf("delivery: %lld of %d telegrams at 20/s, 9600 baud (%.1f %%)\n",

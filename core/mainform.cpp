@@ -92,7 +92,6 @@ void mainform::buildControls()
     m_MesswertAnzeige =
         displayLabel(QStringLiteral("MesswertAnzeige"), QStringLiteral("00000000.00"), 28, central);
     m_MesswertAnzeige->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    m_MesswertAnzeige->setMinimumWidth(280);
     m_einheit = displayLabel(QStringLiteral("einheit"), QStringLiteral("g"), 20, central);
     m_einheit->setMinimumWidth(60);
     display->addWidget(m_Image1);

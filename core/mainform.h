@@ -70,6 +70,7 @@ private:
     void openConnection();
     void prepareMode();
     QString portSettingsText() const;
+    void openComPort();
     void connectTcp();
     void resetConnection();
     void toggleOnline();

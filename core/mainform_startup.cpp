@@ -126,23 +126,27 @@ void mainform::openConnection()
         if (const auto port = vb::CInt(s.portnum))
             m_commport->setCommPort(*port);
         m_commport->setSettings(portSettingsText());
-        if (!m_commport->portOpen()) {
-            QThread::msleep(50);
-            const auto opened = m_commport->setPortOpen(true);
-            if (m_commport->portOpen()) {
-                setTag(m_Command5[7], vb::BoolText(true));
-                m_Command5[7]->setText(QStringLiteral("Offline"));
-                m_MesswertAnzeige->setText(QStringLiteral("O&nline"));
-                fnUpdateStatus(m_app.texts.TextMessgeraetAktiviert + QStringLiteral(" COM") +
-                               s.portnum);
-            } else {
-                showLinkError(opened.errorText);
-            }
-        }
+        if (!m_commport->portOpen())
+            openComPort();
         return;
     }
     connectTcp();
     showTcpStatus(vb::Str(m_Winsock1->State()));
+}
+
+void mainform::openComPort()
+{
+    QThread::msleep(50);
+    const auto opened = m_commport->setPortOpen(true);
+    if (!m_commport->portOpen()) {
+        showLinkError(opened.errorText);
+        return;
+    }
+    setTag(m_Command5[7], vb::BoolText(true));
+    m_Command5[7]->setText(QStringLiteral("Offline"));
+    m_MesswertAnzeige->setText(QStringLiteral("O&nline"));
+    fnUpdateStatus(m_app.texts.TextMessgeraetAktiviert + QStringLiteral(" COM") +
+                   m_app.settings.portnum);
 }
 
 void mainform::connectTcp()
@@ -202,19 +206,8 @@ void mainform::reopenLink()
         if (const auto port = vb::CInt(s.portnum))
             m_commport->setCommPort(*port);
         m_commport->setSettings(portSettingsText());
-        if (ComPortVorhanden(qint16(m_commport->commPort())) && !m_commport->portOpen()) {
-            QThread::msleep(50);
-            const auto opened = m_commport->setPortOpen(true);
-            if (m_commport->portOpen()) {
-                setTag(m_Command5[7], vb::BoolText(true));
-                m_Command5[7]->setText(QStringLiteral("Offline"));
-                m_MesswertAnzeige->setText(QStringLiteral("O&nline"));
-                fnUpdateStatus(m_app.texts.TextMessgeraetAktiviert + QStringLiteral(" COM") +
-                               s.portnum);
-            } else {
-                showLinkError(opened.errorText);
-            }
-        }
+        if (ComPortVorhanden(qint16(m_commport->commPort())) && !m_commport->portOpen())
+            openComPort();
         return;
     }
     connectTcp();

@@ -2,6 +2,7 @@
 
 #include "core/app.h"
 #include "core/output_template.h"
+#include "core/telegram_fields.h"
 #include "platform/vb_runtime.h"
 #include "platform/vb_strings.h"
 
@@ -13,35 +14,6 @@
 #include <optional>
 
 namespace {
-
-// Basic's Trim: blanks only, tabs and line feeds stay.
-QString trimBlanks(const QString &text)
-{
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && text[first] == QLatin1Char(' '))
-        ++first;
-    while (last > first && text[last - 1] == QLatin1Char(' '))
-        --last;
-    return text.mid(first, last - first);
-}
-
-// Columns first..last of the telegram; nullopt when the cut cannot be made
-// (first below 1, or last more than one before first).
-std::optional<QString> cut(const QString &telegram, int first, int last)
-{
-    if (first < 1)
-        return std::nullopt;
-    return vb::Mid(telegram, first, last - first + 1);
-}
-
-// A numeric setting held as text; "" counts as 0, other text as no number.
-std::optional<double> settingNumber(const QString &text)
-{
-    if (trimBlanks(text).isEmpty())
-        return 0.0;
-    return vb::CDbl(text);
-}
 
 // Decimals of a mask: its "0"s after the first ".".
 int maskDecimals(const QString &mask)
@@ -117,41 +89,39 @@ QString fnFormatWert(double value, const QString &mask)
 QString Telegramm_zerlegen(App &app, const QString &strTelegramm, double dblDelta,
                            double &dblSekunden, const QString &strIdEinsText)
 {
-    if (trimBlanks(strTelegramm).isEmpty())
+    if (vb::Trim(strTelegramm).isEmpty())
         return QString();
     const SettingsRecord &s = app.settings;
 
     for (int n = 1; n <= 10; ++n) {
         if (s.ID_anf[n] >= 1 && s.ID_end[n] >= s.ID_anf[n])
-            app.ID_Wert[n] = cut(strTelegramm, s.ID_anf[n], s.ID_end[n]).value_or(QString());
+            app.ID_Wert[n] =
+                telegramColumns(strTelegramm, s.ID_anf[n], s.ID_end[n]).value_or(QString());
     }
 
-    QString valueText = cut(strTelegramm, s.mw_start, s.mw_end).value_or(QString());
+    QString valueText = telegramColumns(strTelegramm, s.mw_start, s.mw_end).value_or(QString());
     const qsizetype comma = valueText.indexOf(QLatin1Char(','));
     if (comma >= 0)
         valueText[comma] = QLatin1Char('.');
     double value = vb::Val(valueText);
 
     // The column rule of the telegram reading, so the output agrees with the display.
-    const int signColumn = s.mw_sign_end > 0   ? s.mw_sign_end
-                           : s.mw_sign_anf > 0 ? s.mw_sign_anf
-                                               : 0;
-    if (signColumn > 0 && vb::Mid(strTelegramm, signColumn, 1) == QStringLiteral("-"))
+    if (telegramSign(s, strTelegramm) == QLatin1String("-"))
         value = -value;
 
     QString unit;
     if (s.eh_start > 0)
-        unit = trimBlanks(cut(strTelegramm, s.eh_start, s.eh_end).value_or(QString()));
+        unit = vb::Trim(telegramColumns(strTelegramm, s.eh_start, s.eh_end).value_or(QString()));
 
     // No "." counts as position 0, so every character is a decimal ("1234" has 4).
-    const QString trimmedValue = trimBlanks(valueText);
+    const QString trimmedValue = vb::Trim(valueText);
     const int decimals = int(trimmedValue.size()) - vb::InStr(trimmedValue, QStringLiteral("."));
     qint16 width = 10;
     const QString mask = decimals <= std::numeric_limits<qint16>::max()
                              ? fnMaske(qint16(decimals), width)
                              : QString();
 
-    const std::optional<double> mode = settingNumber(s.anzeigemodus);
+    const std::optional<double> mode = numericSetting(s.anzeigemodus);
     if (mode == 1.0) {
         if (s.st_dichte != 0)
             value = roundedToMask(value / s.st_dichte, mask).value_or(value);
@@ -165,7 +135,7 @@ QString Telegramm_zerlegen(App &app, const QString &strTelegramm, double dblDelt
     }
 
     QString valueOut = fnFormatWert(value, mask);
-    if (settingNumber(s.TRZ) == 1.0) {
+    if (numericSetting(s.TRZ) == 1.0) {
         const qsizetype at = valueOut.indexOf(QLatin1Char(','));
         if (at >= 0)
             valueOut[at] = QLatin1Char('.');

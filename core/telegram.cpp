@@ -3,6 +3,7 @@
 #include "core/app.h"
 #include "core/mainform.h"
 #include "core/output_builder.h"
+#include "core/telegram_fields.h"
 #include "platform/cp1252.h"
 #include "platform/serial_port.h"
 #include "platform/tcp_socket.h"
@@ -198,24 +199,6 @@ Reception receiveTelegram(App &app, mainform &window, bool overTcp, const Framin
     }
 }
 
-// Basic's Trim: blanks only, tabs and control characters stay.
-QString trimBlanks(const QString &text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text[begin] == QLatin1Char(' '))
-        ++begin;
-    while (end > begin && text[end - 1] == QLatin1Char(' '))
-        --end;
-    return text.mid(begin, end - begin);
-}
-
-// Columns first..last (1-based, inclusive); nullopt when first < 1 or last < first - 1.
-std::optional<QString> columns(const QString &telegram, int first, int last)
-{
-    return vb::Mid(telegram, first, last - first + 1);
-}
-
 // Basic's numeric test takes group separators anywhere among the digits, so on a
 // German system the field's "." (a group separator there) passes and "12.50" is a
 // number. vb::IsNumeric insists on whole groups of three; the groups do not matter
@@ -230,14 +213,6 @@ bool isNumericField(const QString &text)
     return vb::IsNumeric(probe);
 }
 
-// anzeigemodus as a number; "" is 0 (weight).
-std::optional<double> displayMode(const QString &text)
-{
-    if (trimBlanks(text).isEmpty())
-        return 0.0;
-    return vb::CDbl(text);
-}
-
 // Cuts unit, stable flag, sign and value out of the telegram and shows them;
 // nullopt for a failure (a bad cut, density 0 in volume mode).
 std::optional<double> showTelegram(App &app, mainform &window, const QString &telegram,
@@ -246,33 +221,30 @@ std::optional<double> showTelegram(App &app, mainform &window, const QString &te
     const SettingsRecord &s = app.settings;
 
     if (s.eh_start > 0) {
-        const std::optional<QString> unit = columns(telegram, s.eh_start, s.eh_end);
+        const std::optional<QString> unit = telegramColumns(telegram, s.eh_start, s.eh_end);
         if (!unit)
             return std::nullopt;
-        strEinheit = trimBlanks(*unit);
+        strEinheit = vb::Trim(*unit);
     }
     if (s.mw_still_anf > 0) {
-        const std::optional<QString> flag = columns(telegram, s.mw_still_anf, s.mw_still_end);
+        const std::optional<QString> flag =
+            telegramColumns(telegram, s.mw_still_anf, s.mw_still_end);
         if (!flag)
             return std::nullopt;
         if (*flag == s.st_kennung) {
             // Cut again whatever eh_start is: with no unit columns this fails.
-            const std::optional<QString> unit = columns(telegram, s.eh_start, s.eh_end);
+            const std::optional<QString> unit = telegramColumns(telegram, s.eh_start, s.eh_end);
             if (!unit)
                 return std::nullopt;
-            strEinheit = trimBlanks(*unit);
+            strEinheit = vb::Trim(*unit);
         }
     }
 
-    QString sign;
-    if (s.mw_sign_end > 0)
-        sign = vb::Mid(telegram, s.mw_sign_end, 1).value_or(QString());
-    else if (s.mw_sign_anf > 0)
-        sign = vb::Mid(telegram, s.mw_sign_anf, 1).value_or(QString());
+    const QString sign = telegramSign(s, telegram);
 
     double value = 0.0;
     if (s.mw_start > 0) {
-        const std::optional<QString> field = columns(telegram, s.mw_start, s.mw_end);
+        const std::optional<QString> field = telegramColumns(telegram, s.mw_start, s.mw_end);
         if (!field)
             return std::nullopt;
         // All at once: yielding per comma would only re-enter the event loop.
@@ -285,15 +257,15 @@ std::optional<double> showTelegram(App &app, mainform &window, const QString &te
         }
         value = vb::Val(text);
 
-        const std::optional<double> mode = displayMode(s.anzeigemodus);
+        const std::optional<double> mode = numericSetting(s.anzeigemodus);
         if (mode == 0.0) {
             window.Vorzeichen()->setText(sign);
-            window.MesswertAnzeige()->setText(trimBlanks(text));
+            window.MesswertAnzeige()->setText(vb::Trim(text));
             window.einheit()->setText(strEinheit);
         } else if (mode == 1.0) {
             // The decimals count from the first "," of the value's text; a text
             // without one counts its whole length.
-            const QString shown = trimBlanks(vb::CStr(value));
+            const QString shown = vb::Trim(vb::CStr(value));
             const auto decimals = qint16(shown.size() - vb::InStr(shown, QStringLiteral(",")));
             qint16 width = 10;
             const QString mask = fnMaske(decimals, width);
@@ -303,7 +275,7 @@ std::optional<double> showTelegram(App &app, mainform &window, const QString &te
             const double volume = value / s.st_dichte;
             if (!std::isfinite(volume))
                 return std::nullopt;
-            window.MesswertAnzeige()->setText(trimBlanks(fnFormatWert(volume, mask)));
+            window.MesswertAnzeige()->setText(vb::Trim(fnFormatWert(volume, mask)));
             window.einheit()->setText(QStringLiteral("ml"));
         }
     }
@@ -314,7 +286,7 @@ std::optional<double> showTelegram(App &app, mainform &window, const QString &te
 
     window.DDESign()->setText(window.Vorzeichen()->text());
     window.DDEUnit()->setText(window.einheit()->text());
-    window.DDEValue()->setText(trimBlanks(vb::CStr(value)));
+    window.DDEValue()->setText(vb::Trim(vb::CStr(value)));
     return value;
 }
 

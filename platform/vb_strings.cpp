@@ -28,4 +28,15 @@ int InStr(int start, const QString &text, const QString &what)
     return at < 0 ? 0 : int(at + 1);
 }
 
+QString Trim(const QString &text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin] == QLatin1Char(' '))
+        ++begin;
+    while (end > begin && text[end - 1] == QLatin1Char(' '))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
 } // namespace vb

@@ -20,4 +20,7 @@ inline int InStr(const QString &text, const QString &what)
     return InStr(1, text, what);
 }
 
+// Trim: blanks removed at both ends; tabs and control characters stay.
+QString Trim(const QString &text);
+
 } // namespace vb

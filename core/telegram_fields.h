@@ -1,0 +1,20 @@
+#pragma once
+
+#include "core/settings_record.h"
+
+#include <QString>
+#include <optional>
+
+// What the telegram reading and the output builder cut out of a telegram alike.
+
+// Columns first..last (1-based, inclusive); nullopt when the cut cannot be made
+// (first below 1, or last more than one before first).
+std::optional<QString> telegramColumns(const QString &telegram, int first, int last);
+
+// The sign character: column mw_sign_end when it is above 0, else column
+// mw_sign_anf when that is above 0, else none ("").
+QString telegramSign(const SettingsRecord &s, const QString &telegram);
+
+// A numeric setting held as text (anzeigemodus, TRZ): "" counts as 0, other text
+// that is no number gives nullopt.
+std::optional<double> numericSetting(const QString &text);
