@@ -70,7 +70,8 @@ private:
     void openConnection();
     void prepareMode();
     QString portSettingsText() const;
-    void openComPort();
+    QString applyPortSettings();
+    void openComPort(const QString &refusedSettings);
     void connectTcp();
     void resetConnection();
     void toggleOnline();

@@ -70,9 +70,11 @@ void mainform::resetConnection()
             m_commport->setPortOpen(false);
             showOffline(m_app.texts.TextMessgeraetInaktiv);
         }
-        m_commport->setSettings(portSettingsText());
+        const QString refused = applyPortSettings();
         QThread::msleep(50);
         failure = m_commport->setPortOpen(true).errorText;
+        if (failure.isEmpty())
+            failure = refused;
         fnUpdateStatus(m_commport->portOpen()
                            ? m_app.texts.TextMessgeraetAktiviert + QStringLiteral(" COM") + portnum
                            : m_app.texts.TextMessgeraetInaktiv);

@@ -125,16 +125,25 @@ void mainform::openConnection()
     if (isNumber(s.portnum)) {
         if (const auto port = vb::CInt(s.portnum))
             m_commport->setCommPort(*port);
-        m_commport->setSettings(portSettingsText());
+        const QString refused = applyPortSettings();
         if (!m_commport->portOpen())
-            openComPort();
+            openComPort(refused);
         return;
     }
     connectTcp();
     showTcpStatus(vb::Str(m_Winsock1->State()));
 }
 
-void mainform::openComPort()
+QString mainform::applyPortSettings()
+{
+    const QString text = portSettingsText();
+    const ControlStatus status = m_commport->setSettings(text);
+    return status.ok() ? QString()
+                       : QStringLiteral("COM%1 \"%2\": %3")
+                             .arg(m_app.settings.portnum, text, status.errorText);
+}
+
+void mainform::openComPort(const QString &refusedSettings)
 {
     QThread::msleep(50);
     const auto opened = m_commport->setPortOpen(true);
@@ -147,6 +156,8 @@ void mainform::openComPort()
     m_MesswertAnzeige->setText(QStringLiteral("O&nline"));
     fnUpdateStatus(m_app.texts.TextMessgeraetAktiviert + QStringLiteral(" COM") +
                    m_app.settings.portnum);
+    // Open, but not with the line settings the user chose.
+    showLinkError(refusedSettings);
 }
 
 void mainform::connectTcp()
@@ -205,9 +216,9 @@ void mainform::reopenLink()
     if (isNumber(s.portnum)) {
         if (const auto port = vb::CInt(s.portnum))
             m_commport->setCommPort(*port);
-        m_commport->setSettings(portSettingsText());
+        const QString refused = applyPortSettings();
         if (ComPortVorhanden(qint16(m_commport->commPort())) && !m_commport->portOpen())
-            openComPort();
+            openComPort(refused);
         return;
     }
     connectTcp();

@@ -82,6 +82,7 @@ private slots:
     void refusedConnectionIsShown();
     void unknownHostIsShown();
     void vanishedPortIsShown();
+    void refusedSettingsAreShown();
 };
 
 void tst_mainform_startup::comPortOpens()
@@ -281,6 +282,17 @@ void tst_mainform_startup::vanishedPortIsShown()
     QVERIFY(QTest::qWaitFor([&] { return !mw.commport().portOpen(); }));
     QVERIFY(QTest::qWaitFor([&] { return statusText(mw) != "TextMessgeraetAktiviert COM3"; }));
     QVERIFY(!statusText(mw).isEmpty());
+}
+
+void tst_mainform_startup::refusedSettingsAreShown()
+{
+    StartupFixture f;
+    QVERIFY(f.withPty());
+    mainform &mw = f.start(settingsFile("portnum=3\r\nbaud=schnell\r\nparity=x\r\n"));
+    // The port opens with the control's previous settings, and the window says so.
+    QVERIFY(mw.commport().portOpen());
+    QVERIFY2(statusText(mw).startsWith(QStringLiteral("COM3 \" 0,X, 7, 1\": ")),
+             qPrintable(statusText(mw)));
 }
 
 QTEST_MAIN(tst_mainform_startup)
