@@ -44,8 +44,9 @@ bool Sprache_laden(App &app)
 
     // Built apart and assigned whole, so no text of the previous language survives.
     LanguageTexts texts;
+    const ini::Snapshot languageFile(file);
     for (const QString &key : LanguageTexts::keys())
-        *texts.text(key) = ini::readValue(file, language, key, defaultFor(key));
+        *texts.text(key) = languageFile.value(language, key, defaultFor(key));
     app.texts = texts;
     return true;
 }

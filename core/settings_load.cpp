@@ -15,13 +15,13 @@ namespace {
 
 const QString kCaption = QStringLiteral("Mondrelquist Version 4.2");
 
-// One reader bound to a file; a failing conversion leaves the field as it was.
+// The settings file read once; a failing conversion leaves the field as it was.
 struct Reader {
-    const QString &file;
+    ini::Snapshot file;
 
     QString text(const QString &section, const QString &key, const QString &def) const
     {
-        return GetINI(key, def, file, section);
+        return file.value(section, key, def);
     }
     void column(const QString &section, const QString &key, const QString &def, qint16 &field) const
     {
@@ -169,9 +169,9 @@ double readWaitTime(const App &app)
 
 void readSettingsRecord(App &app, const QString &file)
 {
-    const Reader in{file};
+    const Reader in{ini::Snapshot(file)};
     app.m_waittime = readWaitTime(app);
-    app.settings.AppList = readAppList(file);
+    app.settings.AppList = readAppList(in.file);
     app.dtNaechsteMessung.clear();
     app.bSendNow = false;
     readPortToActiv(app, in);

@@ -1,6 +1,6 @@
 #include "core/settings_tables.h"
 
-#include "core/settings.h"
+#include "platform/ini_file.h"
 #include "platform/vb_runtime.h"
 #include "platform/vb_strings.h"
 
@@ -75,14 +75,14 @@ QString appListExeKey(int row)
     return QStringLiteral("AppListExe") + vb::Str(row);
 }
 
-QList<std::array<QString, 3>> readAppList(const QString &file)
+QList<std::array<QString, 3>> readAppList(const ini::Snapshot &file)
 {
     const QString section = QStringLiteral("applicationList");
     QList<std::array<QString, 3>> list;
     for (int i = 0; i <= 20; ++i) {
         std::array<QString, 3> row;
-        row[1] = GetINI(appListKey(i), kEnd, file, section);
-        row[2] = GetINI(appListExeKey(i), kEnd, file, section);
+        row[1] = file.value(section, appListKey(i), kEnd);
+        row[2] = file.value(section, appListExeKey(i), kEnd);
         if (row[1] == kEnd) {
             if (i == 0)
                 list.append(std::array<QString, 3>{});

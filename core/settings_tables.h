@@ -4,7 +4,9 @@
 
 #include <QString>
 
-class App;
+namespace ini {
+class Snapshot;
+}
 
 // The key-table rows and the application list as stored in settings files.
 
@@ -17,7 +19,7 @@ QString joinHotkeyRow(const std::array<QString, 5> &row);
 QString joinActionRow(const std::array<QString, 7> &row);
 
 // Reads section "applicationList" up to the first title "ENDE" (at most 21 rows).
-QList<std::array<QString, 3>> readAppList(const QString &file);
+QList<std::array<QString, 3>> readAppList(const ini::Snapshot &file);
 
 // "AppList 0": the row number as Str writes it, with one leading blank.
 QString appListKey(int row);

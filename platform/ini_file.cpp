@@ -357,11 +357,27 @@ bool save(const QString &file, const QByteArray &bytes, QString *why)
 QString readValue(const QString &file, const QString &section, const QString &key,
                   const QString &defaultValue)
 {
+    return Snapshot(file).value(section, key, defaultValue);
+}
+
+Snapshot::Snapshot(const QString &file)
+{
     Source source;
     QString why;
-    if (load(file, source, &why) != LoadStatus::Loaded)
+    m_loaded = load(file, source, &why) == LoadStatus::Loaded;
+    if (!m_loaded)
+        return;
+    m_body = source.body().toByteArray();
+    m_cp1252 = source.encoding == Encoding::Cp1252;
+}
+
+QString Snapshot::value(const QString &section, const QString &key,
+                        const QString &defaultValue) const
+{
+    if (!m_loaded)
         return capped(defaultValue);
-    LineReader reader(source.body());
+    const Encoding encoding = m_cp1252 ? Encoding::Cp1252 : Encoding::Utf8;
+    LineReader reader(m_body);
     bool inSection = false;
     for (RawLine raw; reader.next(raw);) {
         const LineSyntax syntax = classify(raw.content);
@@ -369,10 +385,10 @@ QString readValue(const QString &file, const QString &section, const QString &ke
             // Only the first section of that name counts.
             if (inSection)
                 break;
-            inSection = sameName(syntax.name, source.encoding, section);
+            inSection = sameName(syntax.name, encoding, section);
         } else if (inSection && syntax.kind == LineSyntax::Key &&
-                   sameName(syntax.name, source.encoding, key)) {
-            return capped(decode(unquoted(syntax.value), source.encoding));
+                   sameName(syntax.name, encoding, key)) {
+            return capped(decode(unquoted(syntax.value), encoding));
         }
     }
     return capped(defaultValue);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 
@@ -22,6 +23,19 @@ namespace ini {
 // The value of key in section of file, or defaultValue; both capped at 199 characters.
 QString readValue(const QString &file, const QString &section, const QString &key,
                   const QString &defaultValue);
+
+// A file read once for many lookups, each with the rules of readValue. A file that
+// changes afterwards is not seen: take a new snapshot.
+class Snapshot {
+public:
+    explicit Snapshot(const QString &file);
+    QString value(const QString &section, const QString &key, const QString &defaultValue) const;
+
+private:
+    QByteArray m_body; // without a BOM
+    bool m_loaded = false;
+    bool m_cp1252 = false;
+};
 
 // Replaces the value of an existing key in place (the line becomes the key as the
 // file spells it, "=" and the value), appends a new key after the last key line

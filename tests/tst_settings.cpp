@@ -2,6 +2,7 @@
 #include "core/panel_bar.h"
 #include "core/settings.h"
 #include "core/settings_tables.h"
+#include "platform/ini_file.h"
 #include "platform/vb_runtime.h"
 #include "tests/support/test_app.h"
 
@@ -241,7 +242,7 @@ void tst_settings::readsApplicationList()
     QFETCH(int, rows);
     QFETCH(QString, last);
     TestApp t;
-    const auto list = readAppList(t.writeFile(QStringLiteral("a.cfg"), content));
+    const auto list = readAppList(ini::Snapshot(t.writeFile(QStringLiteral("a.cfg"), content)));
     QCOMPARE(list.size(), rows);
     QCOMPARE(list.last()[1], last);
 }
