@@ -3,6 +3,7 @@
 #include "core/panel_bar.h"
 #include "platform/serial_port.h"
 #include "platform/tcp_socket.h"
+#include "platform/vb_datetime.h"
 #include "platform/vb_timer.h"
 #include "tests/support/pty_pair.h"
 #include "tests/support/test_app.h"
@@ -75,6 +76,8 @@ private slots:
     void tcpConnectsAndReceives();
     void noPortStaysAtStart();
     void timerModeWithoutActiv();
+    void timerStartsByItself_data();
+    void timerStartsByItself();
     void commandLineNamesFile();
     void cancelledOpenStaysOffline();
     void menuCaptionsFromTexts();
@@ -167,6 +170,45 @@ void tst_mainform_startup::timerModeWithoutActiv()
     QVERIFY(!mw.Command5(3)->isEnabled());
     QCOMPARE(tagOf(mw.Command5(2)), QStringLiteral("True"));
     QCOMPARE(mw.Command5(7)->text(), QStringLiteral("O&ffline"));
+}
+
+void tst_mainform_startup::timerStartsByItself_data()
+{
+    QTest::addColumn<QByteArray>("timerSettings");
+    QTest::addColumn<bool>("sendNow");
+    const QByteArray yesterday = QDate::currentDate().addDays(-1).toString("dd.MM.yyyy").toLatin1();
+    const QByteArray tomorrow = QDate::currentDate().addDays(1).toString("dd.MM.yyyy").toLatin1();
+    QTest::newRow("count") << QByteArray("int_modus=1\r\nanz_mess=3\r\n") << true;
+    QTest::newRow("inside window")
+        << "int_modus=0\r\nd_start=" + yesterday + "\r\nt_start=00:00:00\r\nd_end=" + tomorrow +
+               "\r\nt_end=00:00:00\r\n"
+        << true;
+    QTest::newRow("window not begun")
+        << "int_modus=0\r\nd_start=" + tomorrow + "\r\nt_start=00:00:00\r\nd_end=" + tomorrow +
+               "\r\nt_end=23:00:00\r\n"
+        << false;
+}
+
+void tst_mainform_startup::timerStartsByItself()
+{
+    QFETCH(QByteArray, timerSettings);
+    QFETCH(bool, sendNow);
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    StartupFixture f;
+    mainform &mw = f.start("[Port settings]\r\nportnum=TCP/IP\r\ntcpip=127.0.0.1\r\ntcpport=" +
+                           QByteArray::number(server.serverPort()) +
+                           "\r\n[Mode]\r\nmodus=TIMER\r\nactiv=1\r\n" + timerSettings);
+    QVERIFY(f.t.app.bTimerAktiv);
+    QVERIFY(!mw.Command5(1)->isEnabled());
+    QVERIFY(!mw.Command5(2)->isEnabled());
+    QVERIFY(mw.Command5(3)->isEnabled());
+    QCOMPARE(mw.Timer1().interval(), 10);
+    QCOMPARE(f.t.app.bSendNow, sendNow);
+    if (sendNow) {
+        const auto next = vb::CDateTime(f.t.app.dtNaechsteMessung);
+        QVERIFY(next && qAbs(next->secsTo(QDateTime::currentDateTime())) < 5);
+    }
 }
 
 void tst_mainform_startup::commandLineNamesFile()
