@@ -11,7 +11,9 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -111,6 +113,8 @@ bool replaceWhole(const QString &target, const QList<ini::Entry> &entries, QStri
     scratch.close();
     if (!ini::writeValues(scratch.fileName(), entries, errorText))
         return false;
+    // The new file keeps who may read and change the settings.
+    QFile::setPermissions(scratch.fileName(), QFile::permissions(target));
     // QFile::rename refuses to overwrite; rename(2) replaces atomically.
     if (std::rename(QFile::encodeName(scratch.fileName()).constData(),
                     QFile::encodeName(target).constData()) != 0) {

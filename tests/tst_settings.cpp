@@ -326,6 +326,13 @@ void tst_settings::overwriteAsksAndReplacesWhole()
     QVERIFY(saved.contains("baud=300"));
     QVERIFY(!saved.contains("hand=added"));
     QVERIFY(!QDir(t.folder.path()).entryList({"standard.cfg.*"}, QDir::Files).size());
+
+    // Replacing keeps the file's permissions.
+    const auto shared = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther;
+    QVERIFY(QFile::setPermissions(file, shared));
+    t.prompts.messageAnswers = {Prompts::Answer::Yes};
+    QCOMPARE(Einstellungen_speichern(t.app, file), SaveResult::Saved);
+    QCOMPARE(QFile::permissions(file) & 0x7077, shared & 0x7077); // owner, group, others
 }
 
 void tst_settings::declinedOverwriteLeavesFile()
