@@ -1,13 +1,12 @@
 #include "core/language.h"
 
 #include "core/app.h"
+#include "core/program_title.h"
 #include "dialogs/folanguage_def.h"
 #include "platform/ini_file.h"
 #include "platform/prompts.h"
 
 namespace {
-
-const QString kProgramTitle = QStringLiteral("Mondrelquist");
 
 QString currentLanguage(const QString &file)
 {
@@ -36,7 +35,7 @@ bool Sprache_laden(App &app)
         language = currentLanguage(file);
         if (language.isEmpty()) {
             app.prompts().message(QStringLiteral("No language selected, Program aborted!"),
-                                  kProgramTitle, Prompts::Buttons::Ok);
+                                  programTitle(), Prompts::Buttons::Ok);
             app.endProgram(1);
             return false;
         }

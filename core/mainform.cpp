@@ -3,6 +3,7 @@
 #include "core/app.h"
 #include "core/control_tag.h"
 #include "core/panel_bar.h"
+#include "core/program_title.h"
 #include "platform/serial_port.h"
 #include "platform/tcp_socket.h"
 #include "platform/vb_runtime.h"
@@ -59,7 +60,7 @@ mainform::mainform(App &app, QWidget *parent)
     , m_app(app)
 {
     setObjectName(QStringLiteral("mainform"));
-    setWindowTitle(QStringLiteral("Mondrelquist Version 4.2"));
+    setWindowTitle(mainCaption());
     m_Timer1 = new VbTimer(this);
     m_Timer1->setObjectName(QStringLiteral("Timer1"));
     m_commport = new SerialPort(app.programFile(QStringLiteral("mondrelquist.ini")), this);

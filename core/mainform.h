@@ -72,6 +72,8 @@ private:
     QString portSettingsText() const;
     QString applyPortSettings();
     void openComPort(const QString &refusedSettings);
+    // Starts connecting to tcpip:tcpport; connectTcp also lets pending events run once.
+    void startTcpConnect();
     void connectTcp();
     void resetConnection();
     void toggleOnline();
@@ -82,7 +84,7 @@ private:
     void showTcpStatus(const QString &stateText);
     bool readAndTest(QString &strTelegramm, QString &strEinheit, double &value);
     void runTimerEndTests();
-    bool runTriggers(double value, double &dblDelta, double &dblSekunden);
+    void runTriggers(double value, double &dblDelta, double &dblSekunden);
     void showFlow(double value, double &dblDelta, double &dblSekunden);
     void sendValue(QString &strTelegramm, QString &strEinheit, double value, double dblDelta,
                    double &dblSekunden);

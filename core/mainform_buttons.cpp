@@ -134,11 +134,7 @@ void mainform::toggleOnline()
             m_commport->setCommPort(*port);
         failure = m_commport->setPortOpen(true).errorText;
     } else {
-        m_Winsock1->setRemoteHost(m_app.settings.tcpip);
-        if (const auto port = vb::CLng(vb::Val(m_app.settings.tcpport)))
-            m_Winsock1->setRemotePort(*port);
-        m_Winsock1->setLocalPort(0);
-        m_Winsock1->Connect();
+        startTcpConnect();
     }
     m_Timer1->setInterval(10);
     showOnline();

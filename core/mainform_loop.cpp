@@ -6,6 +6,7 @@
 #include "core/limits.h"
 #include "core/output_builder.h"
 #include "core/panel_bar.h"
+#include "core/program_title.h"
 #include "core/protocol_file.h"
 #include "core/telegram.h"
 #include "platform/clock.h"
@@ -18,8 +19,6 @@
 #include <QScopeGuard>
 
 namespace {
-
-const QString kCaption = QStringLiteral("Mondrelquist Version 4.2");
 
 bool isOn(const QString &flag)
 {
@@ -70,8 +69,7 @@ void mainform::Timer1_Timer()
         if (m_Status1->panelText(1) != strLetzterPanelText)
             fnUpdateStatus(QString());
         runTimerEndTests();
-        if (!runTriggers(value, dblDelta, dblSekunden))
-            return;
+        runTriggers(value, dblDelta, dblSekunden);
     }
 
     yield();
@@ -131,26 +129,25 @@ void mainform::runTimerEndTests()
     }
 }
 
-// The send triggers and the measurement timer schedule. Always true: every path
-// goes on to the send step.
-bool mainform::runTriggers(double value, double &dblDelta, double &dblSekunden)
+// The send triggers and the measurement timer schedule.
+void mainform::runTriggers(double value, double &dblDelta, double &dblSekunden)
 {
     SettingsRecord &s = m_app.settings;
     if (!(s.modus == QLatin1String("TIMER") && m_app.bTimerAktiv)) {
         if (s.modus == QLatin1String("PRINT"))
             m_app.bSendNow = true;
-        return true;
+        return;
     }
     m_Command5[7]->setEnabled(true);
     const QDateTime now = m_app.clock().now();
     const auto start = vb::CDateTime(s.d_start, s.t_start);
     if (start && now < *start) {
         fnUpdateStatus(m_app.texts.TextTimerAktivStart + m_app.dtNaechsteMessung);
-        return true;
+        return;
     }
     auto next = vb::CDateTime(m_app.dtNaechsteMessung);
     if (!next || now < *next)
-        return true;
+        return;
 
     if (m_app.lMesswertZaehler == 0)
         next = now;
@@ -186,7 +183,6 @@ bool mainform::runTriggers(double value, double &dblDelta, double &dblSekunden)
             Command5_Click(3);
         }
     }
-    return true;
 }
 
 void mainform::showFlow(double value, double &dblDelta, double &dblSekunden)
@@ -268,7 +264,7 @@ void mainform::updateTimerCaption()
         return;
     // Changing the title of a minimised window takes no focus away here.
     if (isMinimized())
-        setWindowTitle(m_app.bTimerAktiv ? m_Status->panelText(1) : kCaption);
+        setWindowTitle(m_app.bTimerAktiv ? m_Status->panelText(1) : mainCaption());
     else if (stateChanged)
-        setWindowTitle(kCaption);
+        setWindowTitle(mainCaption());
 }

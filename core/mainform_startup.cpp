@@ -4,6 +4,7 @@
 #include "core/control_tag.h"
 #include "core/language.h"
 #include "core/panel_bar.h"
+#include "core/program_title.h"
 #include "core/settings.h"
 #include "dialogs/load_set.h"
 #include "platform/clock.h"
@@ -21,17 +22,6 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QThread>
-
-namespace {
-
-const QString kProgramTitle = QStringLiteral("Mondrelquist");
-
-bool isNumber(const QString &text)
-{
-    return vb::IsNumeric(text);
-}
-
-} // namespace
 
 void mainform::setMenuCaptions()
 {
@@ -76,7 +66,7 @@ void mainform::Form_Load()
         m_app.CfgPath = QDir::isAbsolutePath(argument) ? argument : m_app.programFile(argument);
 
     if (!QFileInfo::exists(m_app.CfgPath)) {
-        m_app.prompts().message(m_app.texts.TextStandardCfgNichtVorhanden, kProgramTitle);
+        m_app.prompts().message(m_app.texts.TextStandardCfgNichtVorhanden, programTitle());
         load_conf_Click();
     } else {
         Einstellungen_laden(m_app, m_app.CfgPath);
@@ -122,7 +112,7 @@ void mainform::openConnection()
     const SettingsRecord &s = m_app.settings;
     m_commport->setSettings(portSettingsText());
     QThread::msleep(50);
-    if (isNumber(s.portnum)) {
+    if (vb::IsNumeric(s.portnum)) {
         if (const auto port = vb::CInt(s.portnum))
             m_commport->setCommPort(*port);
         const QString refused = applyPortSettings();
@@ -160,7 +150,7 @@ void mainform::openComPort(const QString &refusedSettings)
     showLinkError(refusedSettings);
 }
 
-void mainform::connectTcp()
+void mainform::startTcpConnect()
 {
     const SettingsRecord &s = m_app.settings;
     m_Winsock1->setRemoteHost(s.tcpip);
@@ -168,6 +158,11 @@ void mainform::connectTcp()
         m_Winsock1->setRemotePort(*port);
     m_Winsock1->setLocalPort(0);
     m_Winsock1->Connect();
+}
+
+void mainform::connectTcp()
+{
+    startTcpConnect();
     QCoreApplication::processEvents();
 }
 
@@ -213,7 +208,7 @@ void mainform::reopenLink()
     const SettingsRecord &s = m_app.settings;
     if (ComPortVorhanden(qint16(m_commport->commPort())) && m_commport->portOpen())
         m_commport->setPortOpen(false);
-    if (isNumber(s.portnum)) {
+    if (vb::IsNumeric(s.portnum)) {
         if (const auto port = vb::CInt(s.portnum))
             m_commport->setCommPort(*port);
         const QString refused = applyPortSettings();

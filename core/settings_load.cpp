@@ -4,6 +4,7 @@
 #include "core/control_tag.h"
 #include "core/mainform.h"
 #include "core/panel_bar.h"
+#include "core/program_title.h"
 #include "core/settings_tables.h"
 #include "platform/clock.h"
 #include "platform/ini_file.h"
@@ -12,8 +13,6 @@
 #include <QPushButton>
 
 namespace {
-
-const QString kCaption = QStringLiteral("Mondrelquist Version 4.2");
 
 // The settings file read once; a failing conversion leaves the field as it was.
 struct Reader {
@@ -183,7 +182,7 @@ void readSettingsRecord(App &app, const QString &file)
 void Einstellungen_laden(App &app, const QString &file)
 {
     mainform &mw = app.mainWindow();
-    mw.setWindowTitle(kCaption);
+    mw.setWindowTitle(mainCaption());
     readSettingsRecord(app, file);
     setTimerButtons(app);
     mw.reopenLink();

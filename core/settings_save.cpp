@@ -2,6 +2,7 @@
 
 #include "core/app.h"
 #include "core/mainform.h"
+#include "core/program_title.h"
 #include "core/settings_tables.h"
 #include "platform/ini_file.h"
 #include "platform/prompts.h"
@@ -132,12 +133,12 @@ SaveResult Einstellungen_speichern(App &app, const QString &file, QString *error
 {
     const bool scratchCopy = file.contains(QLatin1String("tmp.cfg"));
     const bool replace = !scratchCopy && QFileInfo::exists(file);
-    if (replace && app.prompts().message(QStringLiteral("Einstellungen überschreiben?"),
-                                         QStringLiteral("Mondrelquist"),
-                                         Prompts::Buttons::YesNoCancel) != Prompts::Answer::Yes)
+    if (replace &&
+        app.prompts().message(QStringLiteral("Einstellungen überschreiben?"), programTitle(),
+                              Prompts::Buttons::YesNoCancel) != Prompts::Answer::Yes)
         return SaveResult::Declined;
 
-    app.mainWindow().setWindowTitle(QStringLiteral("Mondrelquist Version 4.2"));
+    app.mainWindow().setWindowTitle(mainCaption());
     const QList<ini::Entry> entries = settingsEntries(app.settings);
     const bool written = replace ? replaceWhole(file, entries, errorText)
                                  : ini::writeValues(file, entries, errorText);

@@ -1,6 +1,7 @@
 #include "core/control_tag.h"
 #include "core/mainform.h"
 #include "core/panel_bar.h"
+#include "core/settings.h"
 #include "platform/serial_port.h"
 #include "platform/tcp_socket.h"
 #include "platform/vb_datetime.h"
@@ -143,6 +144,11 @@ void tst_mainform_startup::tcpConnectsAndReceives()
     peer->write("ST,+  0.50 g\r\n");
     QVERIFY(QTest::qWaitFor([&] { return f.t.app.strEmpfang.endsWith(QLatin1Char('\n')); }));
     QCOMPARE(f.t.app.strEmpfang, QStringLiteral("ST,+  0.50 g\r\n"));
+
+    // Loading settings again does not close the connection; its status has one blank.
+    Einstellungen_laden(f.t.app, f.t.app.CfgPath);
+    QCOMPARE(mw.Winsock1().State(), 7);
+    QCOMPARE(statusText(mw), QStringLiteral("TextMessgeraetAktiviert TCP/IP 7"));
 }
 
 void tst_mainform_startup::noPortStaysAtStart()
