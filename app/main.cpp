@@ -1,6 +1,6 @@
 #include "app/program_folder.h"
 #include "core/app.h"
-#include "core/mainform.h"
+#include "core/mainform/mainform.h"
 #include "platform/clock.h"
 #include "platform/prompts.h"
 

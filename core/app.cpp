@@ -1,6 +1,6 @@
 #include "core/app.h"
 
-#include "core/mainform.h"
+#include "core/mainform/mainform.h"
 
 #include <QCoreApplication>
 

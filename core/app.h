@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/language_texts.h"
-#include "core/settings_record.h"
+#include "core/language/language_texts.h"
+#include "core/settings/settings_record.h"
 
 #include <QObject>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "core/language.h"
+#include "core/language/language.h"
 #include "dialogs/folanguage_def.h"
 #include "platform/ini_file.h"
 #include "tests/support/test_app.h"

@@ -1,5 +1,5 @@
 #include "core/app.h"
-#include "core/output_builder.h"
+#include "core/output/output_builder.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/scripted_prompts.h"
 

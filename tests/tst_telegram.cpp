@@ -1,6 +1,6 @@
 #include "core/app.h"
-#include "core/mainform.h"
-#include "core/telegram.h"
+#include "core/mainform/mainform.h"
+#include "core/reception/telegram.h"
 #include "platform/cp1252.h"
 #include "platform/serial_port.h"
 #include "platform/tcp_socket.h"

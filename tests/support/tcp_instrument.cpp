@@ -1,7 +1,7 @@
 #include "tests/support/tcp_instrument.h"
 
 #include "core/app.h"
-#include "core/mainform.h"
+#include "core/mainform/mainform.h"
 #include "platform/tcp_socket.h"
 
 #include <QTest>

@@ -1,9 +1,9 @@
-#include "core/delivery.h"
+#include "core/delivery/delivery.h"
 
 #include "core/app.h"
-#include "core/mainform.h"
-#include "core/panel_bar.h"
-#include "core/protocol_file.h"
+#include "core/mainform/mainform.h"
+#include "core/mainform/panel_bar.h"
+#include "core/output/protocol_file.h"
 #include "platform/prompts.h"
 
 #include <QLineEdit>

@@ -1,4 +1,4 @@
-#include "core/panel_bar.h"
+#include "core/mainform/panel_bar.h"
 
 #include <QHBoxLayout>
 

@@ -1,4 +1,4 @@
-#include "core/key_polling.h"
+#include "core/mainform/key_polling.h"
 
 // No key state is read yet: the polling loop sees no key pressed.
 int fnCheckHotkeys(App &)

@@ -1,9 +1,9 @@
-#include "core/settings.h"
+#include "core/settings/settings.h"
 
 #include "core/app.h"
-#include "core/mainform.h"
-#include "core/program_title.h"
-#include "core/settings_tables.h"
+#include "core/mainform/mainform.h"
+#include "core/mainform/program_title.h"
+#include "core/settings/settings_tables.h"
 #include "platform/ini_file.h"
 #include "platform/prompts.h"
 #include "platform/vb_runtime.h"

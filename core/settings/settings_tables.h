@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/settings_record.h"
+#include "core/settings/settings_record.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "core/telegram_fields.h"
+#include "core/reception/telegram_fields.h"
 
 #include "platform/vb_runtime.h"
 #include "platform/vb_strings.h"

@@ -1,4 +1,4 @@
-#include "core/limits.h"
+#include "core/mainform/limits.h"
 
 #include "platform/vb_runtime.h"
 

@@ -1,4 +1,4 @@
-#include "core/wait.h"
+#include "core/mainform/wait.h"
 
 #include <QEventLoop>
 #include <QTimer>

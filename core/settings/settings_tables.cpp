@@ -1,4 +1,4 @@
-#include "core/settings_tables.h"
+#include "core/settings/settings_tables.h"
 
 #include "platform/ini_file.h"
 #include "platform/vb_runtime.h"

@@ -1,7 +1,7 @@
-#include "core/language.h"
+#include "core/language/language.h"
 
 #include "core/app.h"
-#include "core/program_title.h"
+#include "core/mainform/program_title.h"
 #include "dialogs/folanguage_def.h"
 #include "platform/ini_file.h"
 #include "platform/prompts.h"

@@ -1,9 +1,9 @@
-#include "core/telegram.h"
+#include "core/reception/telegram.h"
 
 #include "core/app.h"
-#include "core/mainform.h"
-#include "core/output_builder.h"
-#include "core/telegram_fields.h"
+#include "core/mainform/mainform.h"
+#include "core/output/output_builder.h"
+#include "core/reception/telegram_fields.h"
 #include "platform/cp1252.h"
 #include "platform/serial_port.h"
 #include "platform/tcp_socket.h"

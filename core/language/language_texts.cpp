@@ -1,4 +1,4 @@
-#include "core/language_texts.h"
+#include "core/language/language_texts.h"
 
 #include <QHash>
 

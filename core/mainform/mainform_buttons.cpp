@@ -1,8 +1,8 @@
-#include "core/mainform.h"
+#include "core/mainform/mainform.h"
 
 #include "core/app.h"
-#include "core/control_tag.h"
-#include "core/panel_bar.h"
+#include "core/mainform/control_tag.h"
+#include "core/mainform/panel_bar.h"
 #include "platform/serial_port.h"
 #include "platform/tcp_socket.h"
 #include "platform/vb_datetime.h"

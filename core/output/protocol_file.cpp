@@ -1,4 +1,4 @@
-#include "core/protocol_file.h"
+#include "core/output/protocol_file.h"
 
 #include <QFile>
 

@@ -1,8 +1,8 @@
-#include "core/output_builder.h"
+#include "core/output/output_builder.h"
 
 #include "core/app.h"
-#include "core/output_template.h"
-#include "core/telegram_fields.h"
+#include "core/output/output_template.h"
+#include "core/reception/telegram_fields.h"
 #include "platform/vb_runtime.h"
 #include "platform/vb_strings.h"
 

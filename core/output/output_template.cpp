@@ -1,7 +1,7 @@
-#include "core/output_template.h"
+#include "core/output/output_template.h"
 
 #include "core/app.h"
-#include "core/mainform.h"
+#include "core/mainform/mainform.h"
 #include "platform/clock.h"
 #include "platform/prompts.h"
 #include "platform/vb_runtime.h"
