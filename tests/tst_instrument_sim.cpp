@@ -194,7 +194,10 @@ void InstrumentSimTest::telegramColumns_data()
     const auto rows = {
         std::tuple{"positive", QStringList{}, "12.5", "ST", '+', "  12.5", "g "},
         std::tuple{"negative, own unit", QStringList{}, "-3.2 kg", "ST", '-', "   3.2", "kg"},
-        std::tuple{"unstable", QStringList{}, "U 12.5", "US", '+', "  12.5", "g "},
+        // Unstable readings carry no unit, as such balances send them.
+        std::tuple{"unstable", QStringList{}, "U 12.5", "US", '+', "  12.5", "  "},
+        std::tuple{"unstable, own unit", QStringList{}, "U -3.2 kg", "US", '-', "   3.2", "  "},
+        std::tuple{"stable, own unit", QStringList{}, "S -3.2 kg", "ST", '-', "   3.2", "kg"},
         std::tuple{"stable, all 6 columns", QStringList{}, "S 123.45", "ST", '+', "123.45", "g "},
         std::tuple{"plus sign written", QStringList{}, "+0.05", "ST", '+', "  0.05", "g "},
         std::tuple{"overload", QStringList{}, "OL", "OL", '+', "      ", "g "},
@@ -254,7 +257,7 @@ void InstrumentSimTest::commandReplies_data()
     QTest::addColumn<QByteArray>("expected");
 
     const QByteArray first = telegram("ST", '+', "  12.5", "g ");
-    const QByteArray second = telegram("US", '-', "   1.0", "g ");
+    const QByteArray second = telegram("US", '-', "   1.0", "  ");
     const auto rows = {
         std::tuple{"tare", QByteArrayList{"\x1bT\r\n"}, QByteArray("T OK\r\n")},
         std::tuple{"zero", QByteArrayList{"\x1bZ\r\n"}, QByteArray("Z OK\r\n")},

@@ -83,7 +83,9 @@ QByteArray composeTelegram(const Reading &reading)
     t += "   ";
     t += reading.value;
     t += ' ';
-    t += reading.unit;
+    // Such balances send no unit while the reading is unstable; a receiver that
+    // takes a telegram with a unit as stable relies on that.
+    t += reading.status == "US" ? QByteArray(reading.unit.size(), ' ') : reading.unit;
     t += " \r\n";
     Q_ASSERT(t.size() == kTelegramLength);
     return t;

@@ -26,7 +26,8 @@ struct ReadingResult {
 // Parses "[S|U] VALUE [UNIT]" or "OL [UNIT]", e.g. "12.5", "-3.2 kg", "U 12.5".
 ReadingResult parseReading(QStringView text, const TelegramStyle &style);
 
-// The 22-byte telegram of a reading, CR LF last.
+// The 22-byte telegram of a reading, CR LF last; the unit columns are blank while
+// the reading is unstable.
 QByteArray composeTelegram(const Reading &reading);
 
 inline constexpr int kTelegramLength = 22;

@@ -15,12 +15,14 @@ Telegram (22 characters, columns 1-based):
    8-10  blanks
   11-16  value, right-aligned ("  12.5"; blanks on overload)
   17     blank
-  18-19  unit, left-aligned ("g ", "kg")
+  18-19  unit, left-aligned ("g ", "kg"); blank while unstable
   20     blank
   21-22  CR LF
-  e.g. "ST,GS,+     12.5 g  " CR LF
-The receiving program's default template reads value 11-16, sign 7 and unit 18-19; for
-the stable flag set its columns to 1-2 and the stable marker to "ST".
+  e.g. "ST,GS,+     12.5 g  " CR LF, unstable "US,GS,+     12.5    " CR LF
+The receiving program's default template reads value 11-16, sign 7 and unit 18-19.
+It counts a telegram with a unit as stable, whatever the status columns say; like the
+balances it stands in for, the simulator leaves the unit blank while unstable, so the
+program's stability check works with the unit columns 18-19 in its template.
 
 Values ("--values" items and "--stdin-values" lines): "[U|S] VALUE [UNIT]" or "OL [UNIT]",
 e.g. "12.5", "-3.2 kg", "U 12.5". The value keeps the decimals it is written with unless
