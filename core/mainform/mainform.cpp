@@ -6,6 +6,7 @@
 #include "core/mainform/program_title.h"
 #include "platform/serial_port.h"
 #include "platform/tcp_socket.h"
+#include "platform/vb_caption.h"
 #include "platform/vb_runtime.h"
 #include "platform/vb_timer.h"
 
@@ -46,9 +47,10 @@ QPixmap balancePicture()
 
 QLabel *displayLabel(const QString &name, const QString &text, int pointSize, QWidget *parent)
 {
-    auto *label = new QLabel(text, parent);
+    auto *label = new QLabel(parent);
     label->setObjectName(name);
     label->setTextFormat(Qt::PlainText);
+    vb::setCaption(label, text);
     label->setFont(QFont(QStringLiteral("Arial"), pointSize, QFont::Bold));
     return label;
 }

@@ -5,6 +5,7 @@
 #include "core/mainform/panel_bar.h"
 #include "platform/serial_port.h"
 #include "platform/tcp_socket.h"
+#include "platform/vb_caption.h"
 #include "platform/vb_datetime.h"
 #include "platform/vb_timer.h"
 
@@ -46,7 +47,7 @@ void mainform::Command5_Click(int Index)
 void mainform::showOnline()
 {
     m_Command5[7]->setText(QStringLiteral("O&ffline"));
-    m_MesswertAnzeige->setText(QStringLiteral("Online"));
+    vb::setCaption(m_MesswertAnzeige, QStringLiteral("Online"));
     m_einheit->clear();
     m_Vorzeichen->clear();
     setTag(m_Command5[7], vb::BoolText(true));
@@ -55,7 +56,7 @@ void mainform::showOnline()
 void mainform::showOffline(const QString &status)
 {
     m_Command5[7]->setText(QStringLiteral("O&nline"));
-    m_MesswertAnzeige->setText(QStringLiteral("Offline"));
+    vb::setCaption(m_MesswertAnzeige, QStringLiteral("Offline"));
     setTag(m_Command5[7], vb::BoolText(false));
     fnUpdateStatus(status);
 }

@@ -12,6 +12,7 @@
 #include "platform/prompts.h"
 #include "platform/serial_port.h"
 #include "platform/tcp_socket.h"
+#include "platform/vb_caption.h"
 #include "platform/vb_datetime.h"
 #include "platform/vb_timer.h"
 
@@ -81,14 +82,14 @@ void mainform::Form_Load()
         // No settings file was chosen: never connect with a record nobody configured.
         readSettingsRecord(m_app, QString());
         setTag(m_Command5[7], vb::BoolText(false));
-        m_MesswertAnzeige->setText(QStringLiteral("Offline"));
+        vb::setCaption(m_MesswertAnzeige, QStringLiteral("Offline"));
         return;
     }
 
     if (m_commport->portOpen()) {
         m_commport->setPortOpen(false);
         m_Command5[7]->setText(QStringLiteral("O&nline"));
-        m_MesswertAnzeige->setText(QStringLiteral("Offline"));
+        vb::setCaption(m_MesswertAnzeige, QStringLiteral("Offline"));
         setTag(m_Command5[7], vb::BoolText(false));
         fnUpdateStatus(m_app.texts.TextMessgeraetInaktiv);
     }
@@ -143,7 +144,7 @@ void mainform::openComPort(const QString &refusedSettings)
     }
     setTag(m_Command5[7], vb::BoolText(true));
     m_Command5[7]->setText(QStringLiteral("Offline"));
-    m_MesswertAnzeige->setText(QStringLiteral("O&nline"));
+    vb::setCaption(m_MesswertAnzeige, QStringLiteral("O&nline"));
     fnUpdateStatus(m_app.texts.TextMessgeraetAktiviert + QStringLiteral(" COM") +
                    m_app.settings.portnum);
     // Open, but not with the line settings the user chose.
@@ -267,7 +268,7 @@ void mainform::load_conf_Click()
 {
     m_Timer1->setInterval(0);
     m_Command5[7]->setText(QStringLiteral("O&nline"));
-    m_MesswertAnzeige->setText(QStringLiteral("Offline"));
+    vb::setCaption(m_MesswertAnzeige, QStringLiteral("Offline"));
     fnUpdateStatus(QString());
     m_einheit->clear();
     m_Vorzeichen->clear();
