@@ -1,6 +1,7 @@
 #include "app/program_folder.h"
 #include "core/app.h"
 #include "core/mainform/mainform.h"
+#include "core/output/output_files.h"
 #include "platform/clock.h"
 #include "platform/prompts.h"
 
@@ -9,6 +10,7 @@
 
 int main(int argc, char **argv)
 {
+    ignoreFileSizeLimitSignal();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Mondrelquist"));
     QApplication::setApplicationVersion(QStringLiteral("4.2"));

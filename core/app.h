@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/language/language_texts.h"
+#include "core/output/output_files.h"
 #include "core/settings/settings_record.h"
 
 #include <QObject>
@@ -49,6 +50,7 @@ public:
     QString strAnwendungTitel;       // title of the target window found
     std::array<QString, 12> ID_Wert; // text last cut for ID field 1..10
     bool telegramReading = false;    // a telegram reading is waiting (it shares strEmpfang)
+    OutputFiles outputFiles;         // protocol.txt and the text-file target
 
     // The main window's default instance, created on first use.
     mainform &mainWindow();

@@ -11,6 +11,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
+#include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -66,6 +68,9 @@ private slots:
     void timerCountSchedule();
     void timerWaitsForStart();
     void unloadingWait();
+    void failedWritesOutlastUnloadingWait();
+    void highBytesInOutputFiles_data();
+    void highBytesInOutputFiles();
     void ticksDoNotOverlap();
 };
 
@@ -314,6 +319,64 @@ void tst_polling_loop::unloadingWait()
     QCOMPARE(statusDuringWait, QStringLiteral("TextWarteAufEntlastung"));
     QCOMPARE(readAll(t.path(QStringLiteral("werte.txt"))), QByteArray("8,5{TAB}g\r\n"));
     QCOMPARE(mw.DDEValue()->text(), QStringLiteral("0,2"));
+}
+
+// Both files fail while the unloading wait is on (as in the shipped settings):
+// each gets one message box, and the status shows both after the wait.
+void tst_polling_loop::failedWritesOutlastUnloadingWait()
+{
+    TestApp t;
+    TcpInstrument instrument;
+    QVERIFY(prepare(t, instrument, QStringLiteral("PRINT")));
+    t.app.settings.entlastung = QStringLiteral("True");
+    t.app.settings.UTG = QStringLiteral("5");
+    const QString badFile = t.path(QStringLiteral("no/such/folder/werte.txt"));
+    t.app.settings.TextFile = badFile;
+    QVERIFY(QDir(t.folder.path()).mkdir(QStringLiteral("protocol.txt"))); // a folder in its place
+    mainform &mw = t.app.mainWindow();
+    const QString textFailure = badFile + QStringLiteral(": ") + strerror(ENOENT);
+    const QString protocolFailure = QStringLiteral("protocol.txt: ") + strerror(EISDIR);
+
+    for (const QByteArray &value : {QByteArray("8,5"), QByteArray("9")}) {
+        instrument.sendLater(defaultTelegram('+', value, "g"), 20);
+        instrument.sendLater(defaultTelegram('+', "0,2", "g"), 120);
+        mw.Timer1_Timer();
+        QCOMPARE(mw.Status()->panelText(1), textFailure + QStringLiteral("; ") + protocolFailure);
+    }
+    // One box per failing file, not one per value.
+    QCOMPARE(t.prompts.messages(), QStringList({textFailure, protocolFailure}));
+}
+
+void tst_polling_loop::highBytesInOutputFiles_data()
+{
+    QTest::addColumn<QByteArray>("before"); // both files; empty: they do not exist yet
+    QTest::addColumn<QByteArray>("micro");  // how "µ" must be written
+
+    QTest::newRow("new files: UTF-8") << QByteArray() << QByteArray("\xC2\xB5");
+    QTest::newRow("Windows-1252 files") << QByteArray("\xE4\r\n") << QByteArray("\xB5");
+}
+
+// The unit "µg" comes from the telegram byte 0xB5; each file keeps its encoding.
+void tst_polling_loop::highBytesInOutputFiles()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, micro);
+    TestApp t;
+    TcpInstrument instrument;
+    QVERIFY(prepare(t, instrument, QStringLiteral("PRINT")));
+    const QString text = t.path(QStringLiteral("werte.txt"));
+    const QString protocol = t.path(QStringLiteral("protocol.txt"));
+    if (!before.isEmpty()) {
+        t.writeFile(QStringLiteral("werte.txt"), before);
+        t.writeFile(QStringLiteral("protocol.txt"), before);
+    }
+    const QByteArray telegram = defaultTelegram('+', "1,5", "\xB5g");
+    tickWith(t.app.mainWindow(), instrument, telegram);
+
+    QCOMPARE(readAll(text), before + "1,5{TAB}" + micro + "g\r\n");
+    QCOMPARE(readAll(protocol), before +
+                                    "Datenstring: " + QByteArray(telegram).replace("\xB5", micro) +
+                                    "\r\nCommand: 1,5{TAB}" + micro + "g\r\n");
 }
 
 void tst_polling_loop::ticksDoNotOverlap()

@@ -3,25 +3,28 @@
 #include "core/app.h"
 #include "core/mainform/mainform.h"
 #include "core/mainform/panel_bar.h"
-#include "core/output/protocol_file.h"
+#include "core/mainform/program_title.h"
+#include "core/output/output_files.h"
 #include "platform/prompts.h"
 
 #include <QLineEdit>
 
 namespace {
 
-void toTextFile(App &app, const QString &text)
+QString toTextFile(App &app, const QString &text)
 {
     mainform &mw = app.mainWindow();
     mw.Status1()->setPanelText(2, app.settings.TextFile);
-    QString error;
-    if (!appendLine(app.settings.TextFile, text, &error))
-        mw.fnUpdateStatus(QStringLiteral("%1: %2").arg(app.settings.TextFile, error));
+    const AppendResult written = app.outputFiles.appendLine(app.settings.TextFile, text);
+    if (!written.ok())
+        mw.fnUpdateStatus(written.error);
+    reportWriteFailure(app, written);
+    return written.error;
 }
 
 } // namespace
 
-void Wert_senden(App &app, const QString &strAusgabe)
+QString Wert_senden(App &app, const QString &strAusgabe)
 {
     app.prompts().beep();
     const QString &target = app.settings.anwendung;
@@ -29,8 +32,18 @@ void Wert_senden(App &app, const QString &strAusgabe)
     if (target == QLatin1String("DDE-Kanal"))
         mw.DDESTRING()->setText(strAusgabe);
     else if (target == QLatin1String("Text-Datei"))
-        toTextFile(app, strAusgabe);
-    else if (target != QLatin1String("XML-Datei"))
+        return toTextFile(app, strAusgabe);
+    else if (target != QLatin1String("XML-Datei")) {
         // Workbook, database and keystroke targets are not available in this build.
-        mw.fnUpdateStatus(QStringLiteral("%1: target not available").arg(target));
+        const QString failure = QStringLiteral("%1: target not available").arg(target);
+        mw.fnUpdateStatus(failure);
+        return failure;
+    }
+    return {};
+}
+
+void reportWriteFailure(App &app, const AppendResult &result)
+{
+    if (result.newFailure)
+        app.prompts().message(result.error, programTitle());
 }

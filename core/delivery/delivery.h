@@ -3,7 +3,14 @@
 #include <QString>
 
 class App;
+struct AppendResult;
 
 // Delivers one output string to the target named by settings.anwendung, after
-// the beep. A delivery that fails shows why in the status panel.
-void Wert_senden(App &app, const QString &strAusgabe);
+// the beep. A delivery that fails shows why in the status panel; the same text
+// is returned (empty when delivered), so the caller can show it again later.
+QString Wert_senden(App &app, const QString &strAusgabe);
+
+// Shows a failed write in a message box the first time its file fails, and again
+// only after a write to it has succeeded: a full disk gives one box per file,
+// not one per value.
+void reportWriteFailure(App &app, const AppendResult &result);

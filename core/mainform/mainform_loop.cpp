@@ -217,8 +217,7 @@ void mainform::sendValue(QString &strTelegramm, QString &strEinheit, double valu
     m_app.strAusgabe =
         Telegramm_zerlegen(m_app, strTelegramm, dblDelta, dblSekunden, m_app.texts.TextID_1);
 
-    QString error;
-    const bool logged = writeProtocol(strTelegramm, m_app.strAusgabe, &error);
+    const AppendResult logged = writeProtocol(m_app.outputFiles, strTelegramm, m_app.strAusgabe);
     m_DDEDirect->setText(strTelegramm);
     m_DDESTRING->setText(m_app.strAusgabe);
     m_DDESign->setText(m_Vorzeichen->text());
@@ -227,19 +226,29 @@ void mainform::sendValue(QString &strTelegramm, QString &strEinheit, double valu
     fnUpdateStatus(QString());
 
     const SettingsRecord &s = m_app.settings;
+    QStringList failures;
     if (s.anwendung != QLatin1String("*DDE*")) {
         m_Status1->setPanelText(2, s.anwendung);
         m_Status1->setPanelText(3, m_app.strAusgabe);
-        Wert_senden(m_app, m_app.strAusgabe);
+        failures << Wert_senden(m_app, m_app.strAusgabe);
     } else {
         fnUpdateStatus(QStringLiteral("*DDE*: target not available"));
     }
-    if (!logged)
-        fnUpdateStatus(QStringLiteral("protocol.txt: ") + error);
+    failures << logged.error;
+    failures.removeAll(QString());
+    const QString failureText = failures.join(QStringLiteral("; "));
+    if (!failureText.isEmpty())
+        fnUpdateStatus(failureText);
+    // Only now: a box opened before the delivery would take the keyboard focus.
+    reportWriteFailure(m_app, logged);
     m_app.bSendNow = false;
 
-    if (isOn(s.entlastung) && limitValue(s.UTG) > 0)
+    if (isOn(s.entlastung) && limitValue(s.UTG) > 0) {
         waitForUnloading(strTelegramm, strEinheit);
+        // The wait's text would otherwise hide the failed write until the next send.
+        if (!failureText.isEmpty())
+            fnUpdateStatus(failureText);
+    }
 }
 
 // After a send, keeps reading until the load is taken off (a value below the
