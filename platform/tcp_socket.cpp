@@ -195,15 +195,14 @@ void TcpSocket::onReadyRead()
 
 void TcpSocket::onDisconnected()
 {
-    if (m_state == winsock::kConnected)
-        m_state = winsock::kClosing;
+    peerClosed();
 }
 
 void TcpSocket::onSocketError(QAbstractSocket::SocketError error)
 {
     // The peer closing is no error: the connection waits in state 8 for Close().
     if (error == QAbstractSocket::RemoteHostClosedError && m_state == winsock::kConnected) {
-        m_state = winsock::kClosing;
+        peerClosed();
         return;
     }
     if (m_state == winsock::kConnecting || m_state == winsock::kConnected) {
@@ -212,15 +211,30 @@ void TcpSocket::onSocketError(QAbstractSocket::SocketError error)
     }
 }
 
+void TcpSocket::peerClosed()
+{
+    if (m_state != winsock::kConnected)
+        return;
+    m_state = winsock::kClosing;
+    post([this] { emit PeerClosed(); });
+}
+
 void TcpSocket::fail(int number)
 {
     m_state = winsock::kError;
+    post([this, number] { emit Error(number, winsock::errorText(number)); });
+}
+
+// Queued, so a handler may Close() or Connect() again without running inside
+// QTcpSocket's own signal; a report of a connection already closed is dropped.
+void TcpSocket::post(std::function<void()> report)
+{
     const quint64 connection = m_connection;
     QMetaObject::invokeMethod(
         this,
-        [this, connection, number] {
+        [this, connection, report = std::move(report)] {
             if (connection == m_connection)
-                emit Error(number, winsock::errorText(number));
+                report();
         },
         Qt::QueuedConnection);
 }

@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 class QTcpSocket;
 
 // State numbers and run-time error numbers of the socket control.
@@ -77,13 +79,19 @@ signals:
     // A connection failed or broke, with the control's number and text; State()
     // is 9 until Close(). Emitted from the event loop, never inside Connect().
     void Error(int number, const QString &description);
+    // The peer ended a connection that was up (closed or reset it: Qt reports a
+    // reset as a close); State() is 8 until Close(). Emitted from the event loop.
+    void PeerClosed();
 
 private:
     void onConnected();
     void onReadyRead();
     void onDisconnected();
     void onSocketError(QAbstractSocket::SocketError error);
+    void peerClosed();
     void fail(int number);
+    // Runs report from the event loop unless the connection has changed meanwhile.
+    void post(std::function<void()> report);
     void dropSocket();
 
     QTcpSocket *m_socket = nullptr; // child of this; one per connection

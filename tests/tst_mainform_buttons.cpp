@@ -3,9 +3,11 @@
 #include "core/mainform/panel_bar.h"
 #include "core/settings/settings.h"
 #include "platform/serial_port.h"
+#include "platform/tcp_socket.h"
 #include "platform/vb_datetime.h"
 #include "platform/vb_timer.h"
 #include "tests/support/pty_pair.h"
+#include "tests/support/tcp_instrument.h"
 #include "tests/support/test_app.h"
 
 #include <QLabel>
@@ -50,6 +52,7 @@ private slots:
     void resetOpensPortAndGoesOnline();
     void timerStartInPrintMode();
     void timerStartAndStopInTimerMode();
+    void onlineAfterFailedConnectConnects();
 };
 
 void tst_mainform_buttons::anyButtonCancelsPendingSend()
@@ -149,6 +152,38 @@ void tst_mainform_buttons::timerStartAndStopInTimerMode()
     QVERIFY(!mw.Command5(3)->isEnabled());
     QVERIFY(mw.isOnline());
     QCOMPARE(mw.Timer1().interval(), 10);
+}
+
+void tst_mainform_buttons::onlineAfterFailedConnectConnects()
+{
+    TimedTestApp t;
+    readSettingsRecord(t.app, QString());
+    TcpInstrument instrument;
+    QVERIFY(instrument.connect(t.app));
+    mainform &mw = t.app.mainWindow();
+    mw.Winsock1().Close();
+
+    // Offline, with the socket still in the error state of a refused connection.
+    quint16 closedPort = 0;
+    {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        closedPort = probe.serverPort();
+    }
+    mw.Winsock1().setRemotePort(closedPort);
+    QVERIFY(mw.Winsock1().Connect().ok());
+    QTRY_COMPARE(mw.Winsock1().State(), 9);
+    setTag(mw.Command5(7), QStringLiteral("False"));
+
+    mw.Command5_Click(7);
+    QCOMPARE(mw.Timer1().interval(), 10);
+    mw.Timer1().setInterval(0); // the main loop would take the bytes first
+    QVERIFY(instrument.acceptNext());
+    QTRY_COMPARE(mw.Winsock1().State(), 7);
+    QVERIFY(mw.isOnline());
+    t.app.strEmpfang.clear();
+    instrument.send("+  1.5 g\r\n");
+    QTRY_COMPARE(t.app.strEmpfang, QStringLiteral("+  1.5 g\r\n"));
 }
 
 QTEST_MAIN(tst_mainform_buttons)

@@ -7,6 +7,7 @@
 #include "platform/vb_datetime.h"
 #include "platform/vb_timer.h"
 #include "tests/support/pty_pair.h"
+#include "tests/support/tcp_instrument.h"
 #include "tests/support/test_app.h"
 
 #include <QAction>
@@ -87,6 +88,8 @@ private slots:
     void unknownHostIsShown();
     void vanishedPortIsShown();
     void refusedSettingsAreShown();
+    void instrumentEndsLink_data();
+    void instrumentEndsLink();
 };
 
 void tst_mainform_startup::comPortOpens()
@@ -341,6 +344,59 @@ void tst_mainform_startup::refusedSettingsAreShown()
     QVERIFY(mw.commport().portOpen());
     QVERIFY2(statusText(mw).startsWith(QStringLiteral("COM3 \" 0,X, 7, 1\": ")),
              qPrintable(statusText(mw)));
+}
+
+void tst_mainform_startup::instrumentEndsLink_data()
+{
+    QTest::addColumn<bool>("reset");
+    QTest::newRow("instrument closes") << false;
+    QTest::newRow("instrument resets") << true;
+}
+
+void tst_mainform_startup::instrumentEndsLink()
+{
+    QFETCH(bool, reset);
+    TestApp t;
+    readSettingsRecord(t.app, QString());
+    t.app.settings.modus = QStringLiteral("HOTKEY"); // nothing is delivered
+    for (const QString &key : LanguageTexts::keys())
+        *t.app.texts.text(key) = key;
+    t.app.m_waittime = 0.2;
+    TcpInstrument instrument;
+    QVERIFY(instrument.connect(t.app));
+    mainform &mw = t.app.mainWindow();
+    mw.Timer1().setInterval(10); // online and polling, as after start-up
+
+    // The end arrives while a tick waits for a telegram.
+    if (reset)
+        instrument.reset();
+    else
+        instrument.close();
+    const QString closed =
+        QStringLiteral("TCP/IP 127.0.0.1:%1: the instrument closed the connection")
+            .arg(t.app.settings.tcpport);
+    QTRY_COMPARE(statusText(mw), closed);
+    // Offline exactly as by button 7.
+    QVERIFY(!mw.isOnline());
+    QCOMPARE(tagOf(mw.Command5(7)), QStringLiteral("False"));
+    QCOMPARE(mw.Command5(7)->text(), QStringLiteral("O&nline"));
+    QCOMPARE(mw.MesswertAnzeige()->text(), QStringLiteral("Offline"));
+    QCOMPARE(mw.Timer1().interval(), 0);
+    QCOMPARE(mw.Winsock1().State(), 0);
+    QTest::qWait(300);
+    QCOMPARE(mw.Winsock1().State(), 0); // no reconnecting by itself
+
+    // One click connects again, and values flow to the display.
+    QTest::mouseClick(mw.Command5(7), Qt::LeftButton);
+    QVERIFY(instrument.acceptNext());
+    QTRY_COMPARE(mw.Winsock1().State(), 7);
+    QVERIFY(mw.isOnline());
+    QCOMPARE(mw.Timer1().interval(), 10);
+    QTimer balance; // sends like a balance: a telegram read in no tick is simply gone
+    connect(&balance, &QTimer::timeout, this,
+            [&] { instrument.send(defaultTelegram('+', "12,50", "g")); });
+    balance.start(50);
+    QTRY_COMPARE(mw.MesswertAnzeige()->text(), QStringLiteral("12.50"));
 }
 
 QTEST_MAIN(tst_mainform_startup)

@@ -7,6 +7,8 @@
 
 #include <memory>
 
+#include <sys/socket.h>
+
 namespace {
 
 // A port on 127.0.0.1 that nothing listens on.
@@ -210,15 +212,35 @@ private slots:
         QCOMPARE(socket.State(), 0);
     }
 
+    void serverCloses_data()
+    {
+        QTest::addColumn<bool>("reset");
+        QTest::newRow("close") << false;
+        QTest::newRow("reset") << true;
+    }
     void serverCloses()
     {
+        QFETCH(bool, reset);
         TcpSocket socket;
         QSignalSpy errors(&socket, &TcpSocket::Error);
+        QSignalSpy closes(&socket, &TcpSocket::PeerClosed);
         QTcpSocket *peer = connectToServer(socket);
         QVERIFY(peer);
         peer->write("bye\r\n");
-        peer->disconnectFromHost();
+        if (reset) {
+            QTRY_COMPARE(socket.BytesReceived(), 5);
+            const linger noLinger{1, 0}; // abort() then sends RST, not FIN
+            QCOMPARE(::setsockopt(int(peer->socketDescriptor()), SOL_SOCKET, SO_LINGER, &noLinger,
+                                  sizeof noLinger),
+                     0);
+            peer->abort();
+        } else {
+            peer->disconnectFromHost();
+        }
         QTRY_COMPARE(socket.State(), 8);
+        QTRY_COMPARE(closes.count(), 1);
+        QTest::qWait(50);
+        QCOMPARE(closes.count(), 1); // once, though Qt reports both the error and the disconnect
         QCOMPARE(errors.count(), 0);
         // What came before the close is still there.
         QCOMPARE(socket.GetData(), QStringLiteral("bye\r\n"));
@@ -231,6 +253,7 @@ private slots:
     void closeByProgram()
     {
         TcpSocket socket;
+        QSignalSpy closes(&socket, &TcpSocket::PeerClosed);
         QTcpSocket *peer = connectToServer(socket);
         QVERIFY(peer);
         peer->write("late");
@@ -243,6 +266,8 @@ private slots:
         QCOMPARE(socket.BytesReceived(), 0);
         QCOMPARE(readBytes(*peer, 6), QByteArray("last\r\n"));
         QTRY_COMPARE(peer->state(), QAbstractSocket::UnconnectedState);
+        QTest::qWait(50);
+        QCOMPARE(closes.count(), 0); // our own close is no news
 
         ControlStatus status;
         QCOMPARE(socket.GetData(&status), QString());

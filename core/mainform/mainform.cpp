@@ -77,6 +77,7 @@ mainform::mainform(App &app, QWidget *parent)
     connect(m_Timer1, &VbTimer::Timer, this, &mainform::Timer1_Timer);
     connect(m_Winsock1, &TcpSocket::DataArrival, this, &mainform::Winsock1_DataArrival);
     connect(m_Winsock1, &TcpSocket::Error, this, &mainform::Winsock1_Error);
+    connect(m_Winsock1, &TcpSocket::PeerClosed, this, &mainform::Winsock1_Close);
     connect(m_commport, &SerialPort::errorOccurred, this, &mainform::showLinkError);
 }
 

@@ -77,6 +77,8 @@ private:
     void connectTcp();
     void resetConnection();
     void toggleOnline();
+    // Button 7's way offline: main timer stopped, offline display, link closed.
+    void goOffline();
     void startMeasurementTimer();
     void showOnline();
     void showOffline(const QString &status);
@@ -92,6 +94,9 @@ private:
     void updateTimerCaption();
     void Winsock1_DataArrival();
     void Winsock1_Error(int number, const QString &description);
+    void Winsock1_Close();
+    // "TCP/IP host:port: reason", the status text of a TCP link's failure.
+    QString tcpLinkText(const QString &reason) const;
 
     App &m_app;
     std::array<QPushButton *, 17> m_Command5{}; // 1..16 used

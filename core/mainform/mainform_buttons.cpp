@@ -112,23 +112,28 @@ void mainform::startMeasurementTimer()
     m_app.bTimerAktiv = true;
 }
 
+void mainform::goOffline()
+{
+    m_Timer1->setInterval(0);
+    showOffline(m_app.texts.TextMessgeraetInaktiv);
+    if (vb::IsNumeric(m_app.settings.portnum)) {
+        if (m_commport->portOpen())
+            m_commport->setPortOpen(false);
+        m_commport->setSettings(portSettingsText());
+    } else {
+        m_Winsock1->Close();
+    }
+    QThread::msleep(50);
+}
+
 void mainform::toggleOnline()
 {
-    const QString &portnum = m_app.settings.portnum;
-    const bool com = vb::IsNumeric(portnum);
     if (isOnline()) {
-        m_Timer1->setInterval(0);
-        showOffline(m_app.texts.TextMessgeraetInaktiv);
-        if (com) {
-            if (m_commport->portOpen())
-                m_commport->setPortOpen(false);
-            m_commport->setSettings(portSettingsText());
-        } else {
-            m_Winsock1->Close();
-        }
-        QThread::msleep(50);
+        goOffline();
         return;
     }
+    const QString &portnum = m_app.settings.portnum;
+    const bool com = vb::IsNumeric(portnum);
     QString failure;
     if (com) {
         if (const auto port = vb::CInt(portnum))

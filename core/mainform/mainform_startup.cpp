@@ -158,6 +158,10 @@ void mainform::startTcpConnect()
     if (const auto port = vb::CLng(vb::Val(s.tcpport)))
         m_Winsock1->setRemotePort(*port);
     m_Winsock1->setLocalPort(0);
+    // A link the peer ended or that failed refuses Connect until it is closed.
+    if (const int state = m_Winsock1->State();
+        state == winsock::kClosing || state == winsock::kError)
+        m_Winsock1->Close();
     m_Winsock1->Connect();
 }
 
@@ -257,11 +261,29 @@ void mainform::Winsock1_DataArrival()
 
 void mainform::Winsock1_Error(int, const QString &description)
 {
-    m_lastSocketError = QStringLiteral("TCP/IP %1:%2: %3")
-                            .arg(m_Winsock1->remoteHost())
-                            .arg(m_Winsock1->remotePort())
-                            .arg(description);
+    m_lastSocketError = tcpLinkText(description);
     showLinkError(m_lastSocketError);
+}
+
+// The instrument ended the link: show the window offline, as button 7 does, so
+// that one press of it connects again; no reconnecting behind the user's back.
+void mainform::Winsock1_Close()
+{
+    if (vb::IsNumeric(m_app.settings.portnum)) {
+        // A link left from earlier settings; the instrument is on the COM port now.
+        m_Winsock1->Close();
+        return;
+    }
+    goOffline();
+    fnUpdateStatus(tcpLinkText(QStringLiteral("the instrument closed the connection")));
+}
+
+QString mainform::tcpLinkText(const QString &reason) const
+{
+    return QStringLiteral("TCP/IP %1:%2: %3")
+        .arg(m_Winsock1->remoteHost())
+        .arg(m_Winsock1->remotePort())
+        .arg(reason);
 }
 
 void mainform::load_conf_Click()

@@ -7,6 +7,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <sys/socket.h>
+
 bool TcpInstrument::connect(App &app)
 {
     if (!m_server.listen(QHostAddress::LocalHost))
@@ -18,9 +20,8 @@ bool TcpInstrument::connect(App &app)
     socket.setRemoteHost(app.settings.tcpip);
     socket.setRemotePort(m_server.serverPort());
     socket.Connect();
-    if (!QTest::qWaitFor([&] { return m_server.hasPendingConnections(); }))
+    if (!acceptNext())
         return false;
-    m_peer.reset(m_server.nextPendingConnection());
     return QTest::qWaitFor([&] { return socket.State() == 7; });
 }
 
@@ -28,6 +29,28 @@ void TcpInstrument::send(const QByteArray &bytes)
 {
     m_peer->write(bytes);
     m_peer->flush();
+}
+
+void TcpInstrument::close()
+{
+    m_peer->disconnectFromHost();
+}
+
+void TcpInstrument::reset()
+{
+    // abort() alone sends FIN when nothing is unread; no linger makes it a reset.
+    const linger noLinger{1, 0};
+    ::setsockopt(int(m_peer->socketDescriptor()), SOL_SOCKET, SO_LINGER, &noLinger,
+                 sizeof noLinger);
+    m_peer->abort();
+}
+
+bool TcpInstrument::acceptNext()
+{
+    if (!QTest::qWaitFor([&] { return m_server.hasPendingConnections(); }))
+        return false;
+    m_peer.reset(m_server.nextPendingConnection());
+    return true;
 }
 
 void TcpInstrument::sendLater(const QByteArray &bytes, int delayMs)

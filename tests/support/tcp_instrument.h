@@ -15,6 +15,11 @@ public:
     // Sends bytes after delayMs, while the program is busy reading.
     void sendLater(const QByteArray &bytes, int delayMs = 20);
     void send(const QByteArray &bytes);
+    // Ends the connection: closes it (FIN), or resets it (RST, no linger).
+    void close();
+    void reset();
+    // Takes the program's next connection to this server.
+    bool acceptNext();
 
 private:
     QTcpServer m_server;
