@@ -421,10 +421,10 @@ void tst_telegram::fields_data()
                                          << "12,5"
                                          << "+"
                                          << "ml";
-    // Without a "," in "12.5" the decimals are the text's whole length.
+    // The decimals count from the text's own decimal point, "." here.
     QTest::newRow("volume 12.5, C") << "C" << QByteArray("+   12,5 g ST\r")
                                     << "anzeigemodus=1;st_dichte=0.8" << 12.5 << true << "g"
-                                    << "15.6250"
+                                    << "15.6"
                                     << "+"
                                     << "ml"
                                     << "12.5"

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/mainform/limits.h"
+
 #include <QMainWindow>
 #include <array>
 
@@ -123,4 +125,5 @@ private:
     QString strLetzterPanelText;
     double m_dblTickValue = 0.0; // value and time of the previous flow measurement
     qint64 m_dblTickMs = 0;
+    IgnoredLimits m_ignoredLimits;
 };

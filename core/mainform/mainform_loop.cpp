@@ -9,6 +9,7 @@
 #include "core/output/output_builder.h"
 #include "core/output/protocol_file.h"
 #include "core/reception/telegram.h"
+#include "core/reception/telegram_fields.h"
 #include "platform/clock.h"
 #include "platform/vb_datetime.h"
 
@@ -75,6 +76,9 @@ void mainform::Timer1_Timer()
     yield();
     if (m_app.bSendNow)
         sendValue(strTelegramm, strEinheit, value, dblDelta, dblSekunden);
+    // Only now: the send clears the status text.
+    if (const QString notice = m_ignoredLimits.takeNotice(); !notice.isEmpty())
+        fnUpdateStatus(notice);
     yield();
     updateTimerCaption();
     varLetzterFensterzustand = windowState();
@@ -99,8 +103,10 @@ bool mainform::readAndTest(QString &strTelegramm, QString &strEinheit, double &v
         rejection = m_app.texts.TextMesswertGroesserMaximum;
     else if (const double utg = limitValue(s.UTG); utg != 0 && value < utg)
         rejection = m_app.texts.TextMesswertKleinerMinimum;
-    if (rejection.isNull())
+    if (rejection.isNull()) {
+        m_ignoredLimits.note(s.OTG, s.UTG);
         return true;
+    }
     fnUpdateStatus(rejection);
     m_app.bSendNow = false;
     return false;
@@ -199,11 +205,8 @@ void mainform::showFlow(double value, double &dblDelta, double &dblSekunden)
     const double dichte = m_app.settings.st_dichte;
     // A density or a time span of 0 has no rate: the display keeps "0".
     if (dblDelta != 0 && dichte != 0 && dblSekunden != 0) {
-        const QString s = vb::CStr(value).trimmed();
-        const QChar separator = QLocale().decimalPoint().front();
-        const qsizetype comma = s.indexOf(separator);
         qint16 width = 10;
-        const QString mask = fnMaske(qint16(s.size() - (comma < 0 ? 0 : comma + 1)), width);
+        const QString mask = fnMaske(displayDecimals(value), width);
         text = fnFormatWert(dblDelta / dichte / dblSekunden, mask);
     }
     m_MesswertAnzeige->setText(text.trimmed());

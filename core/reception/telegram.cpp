@@ -14,7 +14,6 @@
 #include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QPointer>
 #include <QTimer>
 
@@ -199,20 +198,6 @@ Reception receiveTelegram(App &app, mainform &window, bool overTcp, const Framin
     }
 }
 
-// Basic's numeric test takes group separators anywhere among the digits, so on a
-// German system the field's "." (a group separator there) passes and "12.50" is a
-// number. vb::IsNumeric insists on whole groups of three; the groups do not matter
-// here, since Val reads the field with "." as the decimal point.
-bool isNumericField(const QString &text)
-{
-    const QLocale locale;
-    const QString group = locale.groupSeparator();
-    QString probe = text;
-    if (!group.isEmpty() && group != locale.decimalPoint())
-        probe.remove(group);
-    return vb::IsNumeric(probe);
-}
-
 // Cuts unit, stable flag, sign and value out of the telegram and shows them;
 // nullopt for a failure (a bad cut, density 0 in volume mode).
 std::optional<double> showTelegram(App &app, mainform &window, const QString &telegram,
@@ -250,12 +235,15 @@ std::optional<double> showTelegram(App &app, mainform &window, const QString &te
         // All at once: yielding per comma would only re-enter the event loop.
         QString text = *field;
         text.replace(QLatin1Char(','), QLatin1Char('.'));
-        if (!isNumericField(text)) {
+        // The field is the instrument's, not the user's: "." is its decimal point in
+        // every locale, and the test takes exactly what is then read as the value.
+        const std::optional<double> number = plainNumber(text);
+        if (!number) {
             if (valueIsNumber)
                 *valueIsNumber = false;
             return kKeinZahlwert;
         }
-        value = vb::Val(text);
+        value = *number;
 
         const std::optional<double> mode = numericSetting(s.anzeigemodus);
         if (mode == 0.0) {
@@ -263,12 +251,8 @@ std::optional<double> showTelegram(App &app, mainform &window, const QString &te
             window.MesswertAnzeige()->setText(vb::Trim(text));
             window.einheit()->setText(strEinheit);
         } else if (mode == 1.0) {
-            // The decimals count from the first "," of the value's text; a text
-            // without one counts its whole length.
-            const QString shown = vb::Trim(vb::CStr(value));
-            const auto decimals = qint16(shown.size() - vb::InStr(shown, QStringLiteral(",")));
             qint16 width = 10;
-            const QString mask = fnMaske(decimals, width);
+            const QString mask = fnMaske(displayDecimals(value), width);
             window.Vorzeichen()->setText(sign);
             if (s.st_dichte == 0.0)
                 return std::nullopt;

@@ -18,3 +18,15 @@ QString telegramSign(const SettingsRecord &s, const QString &telegram);
 // A numeric setting held as text (anzeigemodus, TRZ): "" counts as 0, other text
 // that is no number gives nullopt.
 std::optional<double> numericSetting(const QString &text);
+
+// A number as instruments and other machines write it, whatever the user's
+// locale: blanks around it, one leading sign (blanks may follow it), digits with
+// "." or "," as decimal point and no grouping, an exponent ("E" or "D", as Val
+// reads it). nullopt for any other text and for a number beyond the range of a
+// double; a number too small for one is 0, as Val reads it.
+std::optional<double> plainNumber(const QString &text);
+
+// The decimals the volume and flow displays give a value: those of the value
+// written as the display writes it (CStr, blanks trimmed), counted after its
+// decimal separator; a text without one counts all its characters.
+qint16 displayDecimals(double value);
