@@ -4,6 +4,7 @@
 #include "platform/cp1252.h"
 #include "platform/serial_port.h"
 #include "platform/tcp_socket.h"
+#include "tests/support/byte_flood.h"
 #include "tests/support/pty_pair.h"
 #include "tests/support/test_app.h"
 
@@ -18,6 +19,8 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <algorithm>
+#include <functional>
 #include <memory>
 #include <sys/resource.h>
 
@@ -119,6 +122,8 @@ private:
     std::unique_ptr<QTemporaryDir> m_ptyDir;
     std::unique_ptr<PtyPair> m_pty;
     std::unique_ptr<QFile> m_instrument;
+    std::unique_ptr<ByteFlood> m_flood; // over a pty
+    std::unique_ptr<QTimer> m_feed;     // over TCP
     std::unique_ptr<QTcpServer> m_server;
     std::unique_ptr<QTcpSocket> m_peer;
     std::unique_ptr<TestApp> m_t;
@@ -178,6 +183,58 @@ private:
             sendLater(40 + 80 * i, chunks[i]);
     }
 
+    // Floods the link: `chunk` again and again until `total` bytes went out
+    // (endless for -1), then `tail`. Returns a count of the bytes sent so far.
+    std::function<qint64()> flood(const QByteArray &chunk, qint64 total, const QByteArray &tail)
+    {
+        if (m_instrument) {
+            m_flood = std::make_unique<ByteFlood>(m_pty->b, chunk, total, tail);
+            if (!m_flood->start())
+                return {};
+            return [this] {
+                return m_flood->written();
+            };
+        }
+        // Over TCP the peer's socket buffers; keep about a MiB on its way.
+        auto sent = std::make_shared<qint64>(0);
+        m_feed = std::make_unique<QTimer>();
+        QTimer *feed = m_feed.get();
+        connect(feed, &QTimer::timeout, feed, [this, feed, sent, chunk, total, tail] {
+            while (m_peer->bytesToWrite() < 1024 * 1024) {
+                if (total >= 0 && *sent >= total) {
+                    m_peer->write(tail);
+                    *sent += tail.size();
+                    feed->stop();
+                    return;
+                }
+                const qint64 size =
+                    total < 0 ? chunk.size() : std::min<qint64>(chunk.size(), total - *sent);
+                *sent += m_peer->write(chunk.constData(), size);
+            }
+        });
+        feed->start(1);
+        return [sent] {
+            return *sent;
+        };
+    }
+    void stopFlood()
+    {
+        m_flood.reset();
+        m_feed.reset();
+    }
+
+    // The largest receive buffer seen whenever bytes arrived.
+    std::shared_ptr<qsizetype> watchBufferPeak()
+    {
+        auto peak = std::make_shared<qsizetype>(0);
+        const auto sample = [this, peak] {
+            *peak = std::max(*peak, app().strEmpfang.size());
+        };
+        connect(&window().commport(), &SerialPort::dataReceived, m_timers.get(), sample);
+        connect(&window().Winsock1(), &TcpSocket::DataArrival, m_timers.get(), sample);
+        return peak;
+    }
+
     void presetDisplay()
     {
         window().MesswertAnzeige()->setText(kOldValue);
@@ -224,6 +281,7 @@ private slots:
     }
     void cleanup()
     {
+        stopFlood();
         m_timers.reset();
         m_peer.reset();
         m_server.reset();
@@ -242,6 +300,9 @@ private slots:
     void timeout();
     void floodEndsAtDeadline_data();
     void floodEndsAtDeadline();
+    void floodKeepsBufferBounded_data();
+    void floodKeepsBufferBounded();
+    void floodBetweenReadingsKeepsBufferBounded();
     void earlierDataIsDiscarded_data();
     void earlierDataIsDiscarded();
     void failuresEndAtOnce_data();
@@ -566,6 +627,66 @@ void tst_telegram::floodEndsAtDeadline()
     QVERIFY2(r.ms >= 500 && r.ms < 800, qPrintable(QString::number(r.ms)));
     QVERIFY2(app().strEmpfang.size() > 500, qPrintable(QString::number(app().strEmpfang.size())));
     QCOMPARE(window().einheit()->text(), QString());
+}
+
+void tst_telegram::floodKeepsBufferBounded_data()
+{
+    addLinkColumn();
+    QTest::addColumn<qint64>("total"); // -1: endless
+    QTest::addColumn<QByteArray>("expected");
+    for (const QString &link : links()) {
+        QTest::newRow(qPrintable(link + QStringLiteral(": endless")))
+            << link << qint64(-1) << QByteArray();
+        QTest::newRow(qPrintable(link + QStringLiteral(": 1 MiB, then a telegram")))
+            << link << qint64(1024 * 1024) << QByteArray("abcd\r");
+    }
+}
+
+// Bytes without an end character at full speed: the buffer keeps only the
+// newest characters, and a telegram after the flood still frames as it would.
+void tst_telegram::floodKeepsBufferBounded()
+{
+    QFETCH(QString, link);
+    QFETCH(qint64, total);
+    QFETCH(QByteArray, expected);
+    QVERIFY(linkUp(link));
+    app().settings.str_len = QStringLiteral("5");
+    app().settings.str_endchar = QStringLiteral("13");
+    app().m_waittime = expected.isEmpty() ? 1.0 : 10.0;
+    const qsizetype bound = 5 + kEmpfangReserve;
+    const std::shared_ptr<qsizetype> peak = watchBufferPeak();
+
+    const auto sent = flood(QByteArray(4096, 'x'), total, expected);
+    QVERIFY(sent);
+    const Reading r = read();
+    const qint64 sentDuringReading = sent();
+    stopFlood();
+
+    QCOMPARE(r.telegram, QString::fromLatin1(expected));
+    QVERIFY2(*peak <= bound, qPrintable(QString::number(*peak)));
+    QVERIFY(app().strEmpfang.size() <= bound);
+    if (expected.isEmpty()) {
+        // Enough to have grown far beyond the bound.
+        QVERIFY2(sentDuringReading > 8 * bound, qPrintable(QString::number(sentDuringReading)));
+        QCOMPARE(app().strEmpfang.size(), bound);
+    }
+}
+
+// Over TCP the socket's bytes reach the buffer also while no reading runs.
+void tst_telegram::floodBetweenReadingsKeepsBufferBounded()
+{
+    QVERIFY(linkUp(QStringLiteral("tcp")));
+    app().settings.str_len = QStringLiteral("5");
+    const qsizetype bound = 5 + kEmpfangReserve;
+    const std::shared_ptr<qsizetype> peak = watchBufferPeak();
+
+    const auto sent = flood(QByteArray(4096, 'x'), 4 * 1024 * 1024, "end");
+    QVERIFY(
+        QTest::qWaitFor([this] { return app().strEmpfang.endsWith(QLatin1String("end")); }, 10000));
+
+    QCOMPARE(sent(), 4 * 1024 * 1024 + 3);
+    QVERIFY2(*peak <= bound, qPrintable(QString::number(*peak)));
+    QCOMPARE(app().strEmpfang.size(), bound);
 }
 
 void tst_telegram::earlierDataIsDiscarded_data()

@@ -5,6 +5,7 @@
 #include "core/mainform/control_tag.h"
 #include "core/mainform/panel_bar.h"
 #include "core/mainform/program_title.h"
+#include "core/reception/telegram.h"
 #include "core/settings/settings.h"
 #include "dialogs/load_set.h"
 #include "platform/clock.h"
@@ -256,7 +257,7 @@ void mainform::showTcpStatus(const QString &stateText)
 
 void mainform::Winsock1_DataArrival()
 {
-    m_app.strEmpfang += m_Winsock1->GetData();
+    appendReceived(m_app, m_Winsock1->GetData());
 }
 
 void mainform::Winsock1_Error(int, const QString &description)

@@ -53,16 +53,23 @@ int wholeNumber(double value)
     return int(std::clamp(std::trunc(value), double(INT_MIN), double(INT_MAX)));
 }
 
+// L; nullopt when str_len is no number.
+std::optional<int> telegramLength(const SettingsRecord &s)
+{
+    const std::optional<double> length = vb::CDbl(s.str_len);
+    if (!length)
+        return std::nullopt;
+    return wholeNumber(*length);
+}
+
 // nullopt when str_len or str_endchar is no number, L < 1 or E outside 0..255.
 std::optional<Framing> framingOf(const SettingsRecord &s)
 {
     Framing f;
-    const std::optional<double> length = vb::CDbl(s.str_len);
-    if (!length)
+    const std::optional<int> length = telegramLength(s);
+    if (!length || *length < 1)
         return std::nullopt;
-    f.length = wholeNumber(*length);
-    if (f.length < 1)
-        return std::nullopt;
+    f.length = *length;
 
     f.hasEndText = !s.str_endchar.isEmpty();
     if (f.hasEndText) {
@@ -162,7 +169,7 @@ bool appendPortInput(App &app, mainform &window)
     const std::optional<QString> input = window.commport().input();
     if (!input)
         return false;
-    app.strEmpfang += *input;
+    appendReceived(app, *input);
     return true;
 }
 
@@ -275,6 +282,15 @@ std::optional<double> showTelegram(App &app, mainform &window, const QString &te
 }
 
 } // namespace
+
+void appendReceived(App &app, const QString &received)
+{
+    QString &buffer = app.strEmpfang;
+    buffer += received;
+    const qsizetype keep = std::max(telegramLength(app.settings).value_or(0), 0) + kEmpfangReserve;
+    if (buffer.size() > keep)
+        buffer.remove(0, buffer.size() - keep);
+}
 
 double Telegramm_lesen(App &app, QString &strTelegramm, QString &strEinheit, bool *valueIsNumber)
 {

@@ -7,6 +7,17 @@ class App;
 // The value Telegramm_lesen returns when the value field holds no number.
 constexpr double kKeinZahlwert = -999999.0;
 
+// How many characters the receive buffer keeps beyond the telegram length: far
+// more than any telegram and any chunk a link delivers at once, yet a stream
+// without a usable end character holds no more than this.
+constexpr qsizetype kEmpfangReserve = 64 * 1024;
+
+// Appends received characters to app.strEmpfang. When the buffer grows beyond
+// the telegram length (str_len) plus kEmpfangReserve, the oldest characters are
+// dropped: framing looks back at most one telegram length from an end character,
+// so a telegram still frames as it would in the whole stream.
+void appendReceived(App &app, const QString &received);
+
 // Receives one telegram from the instrument (serial port or TCP receive buffer),
 // shows value, sign and unit in the main window, fills the DDE items DDEValue,
 // DDESign and DDEUnit, and returns the signed value. strTelegramm stays as the

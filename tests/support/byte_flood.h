@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <atomic>
+#include <thread>
+
+// Writes into a device (the instrument's side of a pty) from a thread of its
+// own, as fast as the other side takes the bytes: `chunk` again and again until
+// `total` bytes went out (endless for a negative total, until stopped), then
+// `tail` once. A thread, since a pty takes only a few KiB before a write blocks,
+// and the program reads on the test's own thread.
+class ByteFlood {
+public:
+    ByteFlood(QString device, QByteArray chunk, qint64 total = -1, QByteArray tail = {});
+    ~ByteFlood() { stop(); }
+    ByteFlood(const ByteFlood &) = delete;
+    ByteFlood &operator=(const ByteFlood &) = delete;
+
+    // False when the device does not open.
+    bool start();
+    // Ends the writing and waits for the thread.
+    void stop();
+    // Bytes written so far, the tail included.
+    qint64 written() const { return m_written.load(); }
+
+private:
+    void run(std::stop_token stop, int fd);
+    bool writeAll(std::stop_token &stop, int fd, const char *data, qint64 size);
+
+    QString m_device;
+    QByteArray m_chunk;
+    qint64 m_total;
+    QByteArray m_tail;
+    std::atomic<qint64> m_written{0};
+    std::jthread m_thread;
+};
