@@ -1,0 +1,374 @@
+#include "platform/office/workbook.h"
+#include "tests/support/workbook_files.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const QString kSheetEntry = QStringLiteral("xl/worksheets/sheet1.xml");
+
+QByteArray contentOf(const QString &file)
+{
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+mode_t modeOf(const QString &file)
+{
+    struct stat st;
+    return ::lstat(QFile::encodeName(file).constData(), &st) == 0 ? st.st_mode : 0;
+}
+
+QByteArray entry(const QString &file, const QString &name)
+{
+    for (const auto &[n, data] : zipEntries(file))
+        if (n == name)
+            return data;
+    return {};
+}
+
+// [value, type name, number format, bold] of one cell as openpyxl read it.
+QJsonArray cellOf(const QJsonObject &book, const QString &ref)
+{
+    return book.value(QStringLiteral("cells")).toObject().value(ref).toArray();
+}
+
+// The fixture workbook in a temporary folder.
+struct Fixture {
+    QTemporaryDir folder;
+    QString file = folder.filePath(QStringLiteral("book.xlsx"));
+    bool make() { return makeWorkbook(file); }
+};
+
+// Writes text into cell (row, column) of "Tabelle1" and saves.
+ControlStatus writeAndSave(const QString &file, int row, int column, const QString &text)
+{
+    Workbook workbook;
+    ControlStatus status = workbook.open(file, QStringLiteral("Tabelle1"));
+    if (status)
+        status = workbook.setCell(row, column, text);
+    return status ? workbook.saveAndClose() : status;
+}
+
+} // namespace
+
+class tst_workbook : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { QLocale::setDefault(QLocale::c()); }
+
+    void readsCells_data();
+    void readsCells();
+    void writesValueByLocale_data();
+    void writesValueByLocale();
+    void writeKeepsEverythingElse();
+    void insertsRowsAndCellsInOrder();
+    void openFails_data();
+    void openFails();
+    void saveFailsWhenNotWritable_data();
+    void saveFailsWhenNotWritable();
+    void refusesToOverwriteNewerFile();
+    void saveKeepsModeOwnerAndLink();
+};
+
+void tst_workbook::readsCells_data()
+{
+    QTest::addColumn<QString>("sheet");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("shared string") << "Tabelle1" << 1 << 1 << "Probe";
+    QTest::newRow("number") << "Tabelle1" << 1 << 2 << "2.5";
+    QTest::newRow("formula's cached number") << "Tabelle1" << 1 << 3 << "5";
+    QTest::newRow("boolean") << "Tabelle1" << 1 << 4 << "TRUE";
+    QTest::newRow("inline string, control character") << "Tabelle1" << 2 << 1 << "in\x1bline";
+    QTest::newRow("merged, absent cell") << "Tabelle1" << 2 << 4 << "";
+    QTest::newRow("integer") << "Tabelle1" << 3 << 1 << "12";
+    QTest::newRow("formula's cached string") << "Tabelle1" << 3 << 2 << "Probe!";
+    QTest::newRow("rich text") << "Tabelle1" << 4 << 1 << "Ende";
+    QTest::newRow("blanks") << "Tabelle1" << 5 << 1 << "   ";
+    QTest::newRow("styled, empty") << "Tabelle1" << 5 << 3 << "";
+    QTest::newRow("absent row") << "Tabelle1" << 9 << 1 << "";
+    QTest::newRow("other sheet, name in other case") << "daten" << 1 << 1 << "other";
+}
+
+void tst_workbook::readsCells()
+{
+    QFETCH(QString, sheet);
+    QFETCH(int, row);
+    QFETCH(int, column);
+    QFETCH(QString, expected);
+    Fixture f;
+    QVERIFY(f.make());
+    Workbook workbook;
+    QVERIFY(workbook.open(f.file, sheet).ok());
+    QCOMPARE(workbook.cell(row, column), expected);
+}
+
+void tst_workbook::writesValueByLocale_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QVariant>("stored"); // as openpyxl reads it
+    QTest::addColumn<QString>("readBack");
+    QTest::newRow("German decimal comma") << "de_DE"
+                                          << "12,50" << QVariant(12.5) << "12.5";
+    QTest::newRow("padded negative, German") << "de_DE"
+                                             << "  -3,25 " << QVariant(-3.25) << "-3.25";
+    QTest::newRow("comma in C stays text") << "C"
+                                           << "12,50" << QVariant("12,50") << "12,50";
+    QTest::newRow("C decimal point") << "C"
+                                     << "12.5" << QVariant(12.5) << "12.5";
+    QTest::newRow("group separator is no number") << "de_DE"
+                                                  << "1.250" << QVariant("1.250") << "1.250";
+    QTest::newRow("more digits than a double keeps")
+        << "C"
+        << "12345678901234567" << QVariant("12345678901234567") << "12345678901234567";
+    QTest::newRow("infinity stays text") << "C"
+                                         << "inf" << QVariant("inf") << "inf";
+    QTest::newRow("markup") << "C"
+                            << "a<b & \"c\"" << QVariant("a<b & \"c\"") << "a<b & \"c\"";
+    QTest::newRow("control character as Excel writes it")
+        << "C"
+        << "esc\x1b\rx" << QVariant("esc_x001B__x000D_x") << "esc\x1b\rx";
+    QTest::newRow("literal escape form") << "C"
+                                         << "_x0041_" << QVariant("_x005F_x0041_") << "_x0041_";
+    QTest::newRow("outer blanks") << "C"
+                                  << " g " << QVariant(" g ") << " g ";
+    QTest::newRow("non-ASCII") << "C"
+                               << "Grüße µg" << QVariant("Grüße µg") << "Grüße µg";
+}
+
+void tst_workbook::writesValueByLocale()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, text);
+    QFETCH(QVariant, stored);
+    QFETCH(QString, readBack);
+    QLocale::setDefault(QLocale(locale));
+    Fixture f;
+    QVERIFY(f.make());
+    // C5 is empty and has the number format 0.00.
+    QVERIFY(writeAndSave(f.file, 5, 3, text).ok());
+
+    const QJsonArray c5 =
+        cellOf(readWithOpenpyxl(f.file, QStringLiteral("Tabelle1"), {QStringLiteral("C5")}),
+               QStringLiteral("C5"));
+    QCOMPARE(c5.at(0).toVariant(), stored);
+    QCOMPARE(c5.at(1).toString(), stored.typeId() == QMetaType::QString ? QStringLiteral("str")
+                                                                        : QStringLiteral("float"));
+    QCOMPARE(c5.at(2).toString(), QStringLiteral("0.00"));
+    Workbook workbook;
+    QVERIFY(workbook.open(f.file, QStringLiteral("Tabelle1")).ok());
+    QCOMPARE(workbook.cell(5, 3), readBack);
+}
+
+void tst_workbook::writeKeepsEverythingElse()
+{
+    Fixture f;
+    QVERIFY(f.make());
+    const auto before = zipEntries(f.file);
+    Workbook workbook;
+    QVERIFY(workbook.open(f.file, QStringLiteral("Tabelle1")).ok());
+    QVERIFY(workbook.setCell(5, 2, QStringLiteral("neu")).ok()); // bold, a shared string before
+    QVERIFY(workbook.setCell(1, 3, QStringLiteral("7")).ok());   // was the formula =B1*2
+    QVERIFY(workbook.saveAndClose().ok());
+
+    const QJsonObject book =
+        readWithOpenpyxl(f.file, QStringLiteral("Tabelle1"),
+                         {QStringLiteral("A1"), QStringLiteral("A4"), QStringLiteral("B3"),
+                          QStringLiteral("B5"), QStringLiteral("C1")});
+    QCOMPARE(cellOf(book, QStringLiteral("B5"))[0].toString(), QStringLiteral("neu"));
+    QVERIFY(cellOf(book, QStringLiteral("B5"))[3].toBool());
+    QCOMPARE(cellOf(book, QStringLiteral("C1"))[0].toInt(), 7);
+    QCOMPARE(cellOf(book, QStringLiteral("A1"))[0].toString(), QStringLiteral("Probe"));
+    QCOMPARE(cellOf(book, QStringLiteral("A4"))[0].toString(), QStringLiteral("Ende"));
+    QCOMPARE(cellOf(book, QStringLiteral("B3"))[0].toString(), QStringLiteral("=A1&\"!\""));
+    QCOMPARE(book.value(QStringLiteral("merged")).toArray(), QJsonArray{QStringLiteral("D2:E2")});
+    QCOMPARE(book.value(QStringLiteral("sheets")).toArray(),
+             (QJsonArray{QStringLiteral("Tabelle1"), QStringLiteral("Daten")}));
+
+    const auto after = zipEntries(f.file);
+    QCOMPARE(after.size(), before.size());
+    for (qsizetype i = 0; i < before.size(); ++i) {
+        QCOMPARE(after[i].first, before[i].first);
+        if (before[i].first != kSheetEntry)
+            QVERIFY2(after[i].second == before[i].second, qPrintable(before[i].first));
+    }
+}
+
+void tst_workbook::insertsRowsAndCellsInOrder()
+{
+    Fixture f;
+    QVERIFY(f.make());
+    Workbook workbook;
+    QVERIFY(workbook.open(f.file, QStringLiteral("Tabelle1")).ok());
+    const std::pair<int, int> written[] = {{8, 1}, {6, 3}, {7, 1}, {6, 1}, {2, 6}, {3, 1}};
+    for (const auto &[row, column] : written)
+        QVERIFY(workbook.setCell(row, column, QStringLiteral("v%1.%2").arg(row).arg(column)).ok());
+    QCOMPARE(workbook.cell(6, 1), QStringLiteral("v6.1"));
+    QCOMPARE(workbook.setCell(1, Workbook::kMaxColumn + 1, QStringLiteral("x")).error,
+             Workbook::kError);
+    QVERIFY(workbook.saveAndClose().ok());
+
+    const QString xml = QString::fromUtf8(entry(f.file, kSheetEntry));
+    QStringList rows;
+    QStringList cells;
+    for (const auto &m : QRegularExpression(QStringLiteral("<row r=\"(\\d+)\"")).globalMatch(xml))
+        rows << m.captured(1);
+    for (const auto &m :
+         QRegularExpression(QStringLiteral("<c r=\"([A-Z]+\\d+)\"")).globalMatch(xml))
+        cells << m.captured(1);
+    QCOMPARE(rows.join(u','), QStringLiteral("1,2,3,4,5,6,7,8"));
+    QCOMPARE(cells.join(u','), QStringLiteral("A1,B1,C1,D1,A2,F2,A3,B3,A4,A5,B5,C5,A6,C6,A7,A8"));
+    QVERIFY(xml.contains(QStringLiteral("<dimension ref=\"A1:F8\"/>")));
+    const QJsonObject read = readWithOpenpyxl(f.file, QStringLiteral("Tabelle1"),
+                                              {QStringLiteral("A3"), QStringLiteral("F2")});
+    QCOMPARE(cellOf(read, QStringLiteral("A3"))[0].toString(), QStringLiteral("v3.1"));
+    QCOMPARE(cellOf(read, QStringLiteral("F2"))[0].toString(), QStringLiteral("v2.6"));
+}
+
+void tst_workbook::openFails_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("sheet");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("missing file") << "missing"
+                                  << "Tabelle1"
+                                  << "no such file";
+    QTest::newRow("text file") << "text"
+                               << "Tabelle1"
+                               << "not a workbook";
+    QTest::newRow("zip without workbook") << "zip"
+                                          << "Tabelle1"
+                                          << "not a workbook";
+    QTest::newRow("folder") << "folder"
+                            << "Tabelle1"
+                            << "not a file";
+    QTest::newRow("no such sheet") << "workbook"
+                                   << "Tabelle2"
+                                   << "no sheet named \"Tabelle2\"";
+}
+
+void tst_workbook::openFails()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, sheet);
+    QFETCH(QString, reason);
+    Fixture f;
+    if (kind == QLatin1String("text")) {
+        QFile text(f.file);
+        QVERIFY(text.open(QIODevice::WriteOnly));
+        text.write("Probe;2.5\r\n");
+    } else if (kind == QLatin1String("zip")) {
+        QVERIFY(writeZip(f.file, {{QStringLiteral("readme.txt"), QByteArray("no workbook")}}));
+    } else if (kind == QLatin1String("folder")) {
+        QVERIFY(QDir(f.folder.path()).mkdir(QStringLiteral("book.xlsx")));
+    } else if (kind == QLatin1String("workbook")) {
+        QVERIFY(f.make());
+    }
+    const QByteArray before = contentOf(f.file);
+
+    Workbook workbook;
+    const ControlStatus status = workbook.open(f.file, sheet);
+    QCOMPARE(status.error, Workbook::kError);
+    QVERIFY2(status.errorText.startsWith(f.file + QStringLiteral(": ")),
+             qPrintable(status.errorText));
+    QVERIFY2(status.errorText.contains(reason), qPrintable(status.errorText));
+    QVERIFY(!workbook.isOpen());
+    QCOMPARE(workbook.saveAndClose().error, Workbook::kError);
+    QCOMPARE(contentOf(f.file), before);
+}
+
+void tst_workbook::saveFailsWhenNotWritable_data()
+{
+    QTest::addColumn<int>("folderMode");
+    QTest::addColumn<int>("fileMode");
+    QTest::newRow("read-only file") << 0777 << 0444;
+    QTest::newRow("read-only folder") << 0555 << 0666;
+}
+
+void tst_workbook::saveFailsWhenNotWritable()
+{
+    QFETCH(int, folderMode);
+    QFETCH(int, fileMode);
+    Fixture f;
+    QVERIFY(f.make());
+    const QByteArray before = contentOf(f.file);
+    const QByteArray path = QFile::encodeName(f.file);
+    const QByteArray folder = QFile::encodeName(f.folder.path());
+    QCOMPARE(::chmod(path.constData(), mode_t(fileMode)), 0);
+    QCOMPARE(::chmod(folder.constData(), mode_t(folderMode)), 0);
+    ControlStatus saved;
+    {
+        AsUnprivilegedUser nobody;
+        QVERIFY(nobody.active());
+        Workbook workbook;
+        QVERIFY(workbook.open(f.file, QStringLiteral("Tabelle1")).ok());
+        QVERIFY(workbook.setCell(6, 1, QStringLiteral("lost?")).ok());
+        saved = workbook.saveAndClose();
+    }
+    ::chmod(folder.constData(), 0700);
+    QCOMPARE(saved.error, Workbook::kError);
+    QVERIFY2(saved.errorText.contains(QStringLiteral("cannot be saved")),
+             qPrintable(saved.errorText));
+    QCOMPARE(contentOf(f.file), before);
+    QCOMPARE(modeOf(f.file) & 07777, mode_t(fileMode));
+    QCOMPARE(
+        QDir(f.folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+        QStringList{QStringLiteral("book.xlsx")});
+}
+
+void tst_workbook::refusesToOverwriteNewerFile()
+{
+    Fixture f;
+    QVERIFY(f.make());
+    Workbook first;
+    QVERIFY(first.open(f.file, QStringLiteral("Tabelle1")).ok());
+    QVERIFY(first.setCell(6, 1, QStringLiteral("first")).ok());
+    QVERIFY(!first.fileChangedSinceOpen());
+    QVERIFY(writeAndSave(f.file, 6, 1, QStringLiteral("second")).ok());
+
+    QVERIFY(first.fileChangedSinceOpen());
+    const ControlStatus saved = first.saveAndClose();
+    QCOMPARE(saved.error, Workbook::kError);
+    QVERIFY2(saved.errorText.contains(QStringLiteral("changed")), qPrintable(saved.errorText));
+    Workbook check;
+    QVERIFY(check.open(f.file, QStringLiteral("Tabelle1")).ok());
+    QCOMPARE(check.cell(6, 1), QStringLiteral("second"));
+}
+
+void tst_workbook::saveKeepsModeOwnerAndLink()
+{
+    Fixture f;
+    QVERIFY(f.make());
+    const QByteArray path = QFile::encodeName(f.file);
+    QCOMPARE(::chmod(path.constData(), 0640), 0);
+    // Saved by root, a user's workbook stays theirs.
+    const bool root = ::geteuid() == 0;
+    if (root)
+        QCOMPARE(::chown(path.constData(), 65534, 65534), 0);
+    const QString link = f.folder.filePath(QStringLiteral("link.xlsx"));
+    QVERIFY(QFile::link(f.file, link));
+
+    QVERIFY(writeAndSave(link, 6, 1, QStringLiteral("via link")).ok());
+    QVERIFY(S_ISLNK(modeOf(link)));
+    QCOMPARE(modeOf(f.file) & 07777, mode_t(0640));
+    struct stat st;
+    QCOMPARE(::stat(path.constData(), &st), 0);
+    if (root)
+        QCOMPARE(st.st_uid, uid_t(65534));
+    Workbook check;
+    QVERIFY(check.open(f.file, QStringLiteral("Tabelle1")).ok());
+    QCOMPARE(check.cell(6, 1), QStringLiteral("via link"));
+}
+
+QTEST_GUILESS_MAIN(tst_workbook)
+#include "tst_workbook.moc"
