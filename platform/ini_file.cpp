@@ -1,10 +1,10 @@
 #include "platform/ini_file.h"
 
 #include "platform/cp1252.h"
+#include "platform/file_replace.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <optional>
 #include <vector>
@@ -176,22 +176,22 @@ LoadStatus load(const QString &file, Source &source, QString *why)
 {
     const QFileInfo info(file);
     if (!info.exists()) {
-        *why = QStringLiteral("%1 does not exist").arg(file);
+        *why = QStringLiteral("%1: does not exist").arg(file);
         return LoadStatus::Missing;
     }
     QFile in(file);
     if (!info.isFile() || !in.open(QIODevice::ReadOnly)) {
-        *why = QStringLiteral("cannot read %1: %2")
-                   .arg(file, info.isFile() ? in.errorString() : QStringLiteral("not a file"));
+        *why = QStringLiteral("%1: %2").arg(
+            file, info.isFile() ? in.errorString() : QStringLiteral("not a regular file"));
         return LoadStatus::Unusable;
     }
     source.bytes = in.readAll();
     if (in.error() != QFileDevice::NoError) {
-        *why = QStringLiteral("cannot read %1: %2").arg(file, in.errorString());
+        *why = QStringLiteral("%1: %2").arg(file, in.errorString());
         return LoadStatus::Unusable;
     }
     if (source.bytes.contains('\0')) {
-        *why = QStringLiteral("%1 is not a text file").arg(file);
+        *why = QStringLiteral("%1: not a text file").arg(file);
         return LoadStatus::Unusable;
     }
     source.encoding = isValidUtf8(source.bytes) ? Encoding::Utf8 : Encoding::Cp1252;
@@ -302,9 +302,11 @@ struct Document {
     }
 };
 
-bool hasLineBreak(const QString &text)
+// A line break would split the line; after a NUL the file no longer reads as text.
+bool hasBreakingCharacter(const QString &text)
 {
-    return text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'));
+    return text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r')) ||
+           text.contains(QChar(u'\0'));
 }
 
 bool hasOuterBlank(const QString &text)
@@ -316,40 +318,63 @@ bool hasOuterBlank(const QString &text)
 }
 
 // An entry the file could not give back as written is refused rather than
-// written wrongly (a line break would even split the line).
+// written wrongly.
 QString invalidEntry(const Entry &entry)
 {
-    if (entry.section.isEmpty() || hasLineBreak(entry.section) || hasOuterBlank(entry.section) ||
-        entry.section.contains(QLatin1Char(']')))
-        return QStringLiteral("invalid section name \"%1\"").arg(entry.section);
-    if (entry.key.isEmpty() || hasLineBreak(entry.key) || hasOuterBlank(entry.key) ||
+    const QString where = QStringLiteral("[%1] %2").arg(entry.section, entry.key);
+    if (entry.section.isEmpty() || hasBreakingCharacter(entry.section) ||
+        hasOuterBlank(entry.section) || entry.section.contains(QLatin1Char(']')))
+        return QStringLiteral("%1: invalid section name").arg(where);
+    if (entry.key.isEmpty() || hasBreakingCharacter(entry.key) || hasOuterBlank(entry.key) ||
         entry.key.contains(QLatin1Char('=')) || entry.key.startsWith(QLatin1Char('[')) ||
         entry.key.startsWith(QLatin1Char(';')))
-        return QStringLiteral("invalid key name \"%1\"").arg(entry.key);
-    if (hasLineBreak(entry.value))
-        return QStringLiteral("the value of %1 holds a line break").arg(entry.key);
+        return QStringLiteral("%1: invalid key name").arg(where);
+    if (hasBreakingCharacter(entry.value))
+        return QStringLiteral("%1: the value holds a line break or a NUL character").arg(where);
     return {};
 }
 
-bool save(const QString &file, const QByteArray &bytes, QString *why)
+enum class WriteMode { Update, Replace };
+
+bool write(const QString &file, const QList<Entry> &entries, WriteMode mode, QString *errorText,
+           QString *warningText)
 {
-    // Unbuffered, so that a short write (disk full, size limit) shows in the
-    // count: a buffered QSaveFile can commit a truncated file.
-    QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        *why = QStringLiteral("cannot write %1: %2").arg(file, out.errorString());
-        return false;
+    QString why;
+    QString warning;
+    const auto report = [&](bool written) {
+        if (errorText)
+            *errorText = why;
+        if (warningText)
+            *warningText = warning;
+        return written;
+    };
+    if (entries.isEmpty())
+        return report(true);
+    for (const Entry &entry : entries) {
+        why = invalidEntry(entry);
+        if (!why.isEmpty())
+            return report(false);
     }
-    if (out.write(bytes) != bytes.size()) {
-        *why = QStringLiteral("cannot write %1: %2").arg(file, out.errorString());
-        out.cancelWriting();
-        return false;
+    Source source;
+    const LoadStatus status = load(file, source, &why);
+    if (status == LoadStatus::Unusable)
+        return report(false);
+    why.clear();
+
+    Document document;
+    if (status == LoadStatus::Loaded) {
+        document.parse(source);
+        if (mode == WriteMode::Replace)
+            document.lines.clear();
     }
-    if (!out.commit()) {
-        *why = QStringLiteral("cannot write %1: %2").arg(file, out.errorString());
-        return false;
-    }
-    return true;
+    for (const Entry &entry : entries)
+        document.apply(entry);
+    const QByteArray bytes = document.serialized();
+    const bool loaded = status == LoadStatus::Loaded;
+    if (loaded && bytes == source.bytes)
+        return report(true);
+    return report(
+        file_replace::writeContent(file, bytes, loaded ? &source.bytes : nullptr, &why, &warning));
 }
 
 } // namespace
@@ -364,7 +389,10 @@ Snapshot::Snapshot(const QString &file)
 {
     Source source;
     QString why;
-    m_loaded = load(file, source, &why) == LoadStatus::Loaded;
+    const LoadStatus status = load(file, source, &why);
+    m_loaded = status == LoadStatus::Loaded;
+    if (status == LoadStatus::Unusable)
+        m_problem = why;
     if (!m_loaded)
         return;
     m_body = source.body().toByteArray();
@@ -400,45 +428,16 @@ bool writeValue(const QString &file, const QString &section, const QString &key,
     return writeValues(file, {Entry{section, key, value}}, errorText);
 }
 
-bool writeValues(const QString &file, const QList<Entry> &entries, QString *errorText)
+bool writeValues(const QString &file, const QList<Entry> &entries, QString *errorText,
+                 QString *warningText)
 {
-    QString why;
-    Source source;
-    Document document;
-    const LoadStatus status = load(file, source, &why);
-    if (status == LoadStatus::Unusable) {
-        if (errorText)
-            *errorText = why;
-        return false;
-    }
-    if (status == LoadStatus::Loaded)
-        document.parse(source);
+    return write(file, entries, WriteMode::Update, errorText, warningText);
+}
 
-    bool allValid = true;
-    bool applied = false;
-    why.clear();
-    for (const Entry &entry : entries) {
-        if (const QString invalid = invalidEntry(entry); !invalid.isEmpty()) {
-            if (allValid)
-                why = invalid;
-            allValid = false;
-            continue;
-        }
-        document.apply(entry);
-        applied = true;
-    }
-    if (applied) {
-        const QByteArray bytes = document.serialized();
-        const bool unchanged = status == LoadStatus::Loaded && bytes == source.bytes;
-        if (!unchanged && !save(file, bytes, &why)) {
-            if (errorText)
-                *errorText = why;
-            return false;
-        }
-    }
-    if (!allValid && errorText)
-        *errorText = why;
-    return allValid;
+bool replaceValues(const QString &file, const QList<Entry> &entries, QString *errorText,
+                   QString *warningText)
+{
+    return write(file, entries, WriteMode::Replace, errorText, warningText);
 }
 
 } // namespace ini

@@ -9,6 +9,7 @@
 #include <csignal>
 #include <memory>
 #include <optional>
+#include <sys/file.h>
 #include <sys/resource.h>
 
 namespace {
@@ -212,7 +213,7 @@ private slots:
     }
 
     // Settings saving writes every key in one pass; the file must come out as
-    // from one write per key.
+    // from one write per key, and not at all when one entry is refused.
     void writeValuesMatchesSingleWrites_data()
     {
         QTest::addColumn<QByteArray>("before");
@@ -225,29 +226,39 @@ private slots:
     void writeValuesMatchesSingleWrites()
     {
         QFETCH(QByteArray, before);
-        const QList<ini::Entry> entries = {
+        QList<ini::Entry> entries = {
             {QStringLiteral("Port settings"), QStringLiteral("baud"), QStringLiteral("9600")},
             {QStringLiteral("Mode"), QStringLiteral("modus"), QStringLiteral("TIMER")},
             {QStringLiteral("Anwendung"), QStringLiteral("Anwendung"), QString::fromUtf8("Wäge")},
             {QStringLiteral("Port settings"), QStringLiteral("parity"), QStringLiteral("O")},
-            {QStringLiteral("Gauge"), QStringLiteral("bad=key"), QStringLiteral("1")},
             {QStringLiteral("gauge"), QStringLiteral("mw_still_anf"), QStringLiteral("18")},
             {QStringLiteral("MODE"), QStringLiteral("Modus"), QStringLiteral("HOTKEY")},
             {QStringLiteral("DDECONN"), QStringLiteral("anwend"), QStringLiteral("Excel")},
         };
         const QString single = fileWith(before, QStringLiteral("single.cfg"));
-        bool allWritten = true;
         for (const ini::Entry &e : entries)
-            allWritten = ini::writeValue(single, e.section, e.key, e.value) && allWritten;
-        QVERIFY(!allWritten);
+            QVERIFY(ini::writeValue(single, e.section, e.key, e.value));
 
         const QString batch = fileWith(before, QStringLiteral("batch.cfg"));
         QString error;
-        QVERIFY(!ini::writeValues(batch, entries, &error));
-        QVERIFY(error.contains(QLatin1String("bad=key")));
+        QVERIFY2(ini::writeValues(batch, entries, &error), qPrintable(error));
         QCOMPARE(bytesOf(batch), bytesOf(single));
         QCOMPARE(ini::readValue(batch, QStringLiteral("mode"), QStringLiteral("modus"), {}),
                  QStringLiteral("HOTKEY"));
+
+        // One refused entry, even the last: nothing is written, not even a new file.
+        const QString refused = fileWith(before, QStringLiteral("refused.cfg"));
+        entries.insert(4,
+                       {QStringLiteral("Gauge"), QStringLiteral("bad=key"), QStringLiteral("1")});
+        QVERIFY(!ini::writeValues(refused, entries, &error));
+        QVERIFY2(error.contains(QLatin1String("bad=key")), qPrintable(error));
+        QCOMPARE(bytesOf(refused), before);
+        entries.removeAt(4);
+        entries.append({QStringLiteral("Anwendung"), QStringLiteral("Format"),
+                        QStringLiteral("{Messwert}\r\n")});
+        QVERIFY(!ini::writeValues(refused, entries, &error));
+        QVERIFY2(error.contains(QLatin1String("[Anwendung] Format")), qPrintable(error));
+        QCOMPARE(bytesOf(refused), before);
     }
 
     void refusedWrites_data()
@@ -291,6 +302,15 @@ private slots:
         QTest::newRow("missing file, bad value") << kMissing << "s"
                                                  << "k"
                                                  << "a\nb";
+        // After a NUL the whole file would read as no text file.
+        const QString nul(1, QChar(u'\0'));
+        QTest::newRow("NUL in value") << text << "s"
+                                      << "k" << QStringLiteral("a") + nul + QStringLiteral("b");
+        QTest::newRow("NUL in new key") << text << "s" << QStringLiteral("j") + nul << "2";
+        QTest::newRow("NUL in new section") << text << nul + QStringLiteral("t") << "k"
+                                            << "2";
+        QTest::newRow("missing file, NUL in value") << kMissing << "s"
+                                                    << "k" << nul;
     }
     void refusedWrites()
     {
@@ -305,6 +325,61 @@ private slots:
         QCOMPARE(bytesOf(file), before);
         QVERIFY(!ini::writeValues(file, {{section, key, value}}));
         QCOMPARE(bytesOf(file), before);
+    }
+
+    // A file that exists but cannot be read gives the defaults; the snapshot says why.
+    void readProblem_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("problem"); // after "<file>: "; empty for none
+        QTest::newRow("text") << QByteArray("[s]\nk=1\n") << QString();
+        QTest::newRow("missing") << kMissing << QString();
+        QTest::newRow("NUL byte") << QByteArray("[s]\nk=1\n\0", 9)
+                                  << QStringLiteral("not a text file");
+    }
+    void readProblem()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, problem);
+        const QString file = fileWith(content);
+        const ini::Snapshot snapshot(file);
+        QCOMPARE(snapshot.problem(),
+                 problem.isEmpty() ? QString() : file + QStringLiteral(": ") + problem);
+        QCOMPARE(ini::Snapshot(m_dir->path()).problem(),
+                 m_dir->path() + QStringLiteral(": not a regular file"));
+    }
+
+    // Only scratch files of this file that no running save holds are removed.
+    void staleScratchFilesRemoved()
+    {
+        const QString file = fileWith("[s]\r\nk=1\r\n", QStringLiteral("waage.cfg"));
+        const QStringList kept = {QStringLiteral(".waage.cfg.mq-save-Held01"),
+                                  QStringLiteral("waage.cfg.mq-save-Ab12Cd"),
+                                  QStringLiteral(".waage.cfg.mq-save-Ab12C"),
+                                  QStringLiteral(".waage.cfg.mq-save-Ab12Cd.bak"),
+                                  QStringLiteral(".other.cfg.mq-save-Ab12Cd"),
+                                  QStringLiteral(".waage.cfg.mq-save-Ab_2Cd")};
+        for (const QString &name : kept + QStringList{QStringLiteral(".waage.cfg.mq-save-Ab12Cd"),
+                                                      QStringLiteral(".waage.cfg.mq-save-zz99ZZ")})
+            fileWith("old", name);
+        QVERIFY(QFile::link(path(QStringLiteral("waage.cfg")),
+                            path(QStringLiteral(".waage.cfg.mq-save-Link01"))));
+        // A save in progress holds its scratch file locked.
+        QFile held(path(kept.first()));
+        QVERIFY(held.open(QIODevice::ReadOnly));
+        QCOMPARE(::flock(held.handle(), LOCK_EX | LOCK_NB), 0);
+
+        QString error;
+        QVERIFY2(ini::writeValue(file, QStringLiteral("s"), QStringLiteral("k"),
+                                 QStringLiteral("2"), &error),
+                 qPrintable(error));
+        QCOMPARE(bytesOf(file), QByteArray("[s]\r\nk=2\r\n"));
+        QStringList expected = kept;
+        expected << QStringLiteral(".waage.cfg.mq-save-Link01") << QStringLiteral("waage.cfg");
+        expected.sort();
+        QCOMPARE(
+            QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name),
+            expected);
     }
 
     void folderIsNeverReplaced()
