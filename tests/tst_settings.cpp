@@ -3,12 +3,23 @@
 #include "core/settings/settings.h"
 #include "core/settings/settings_tables.h"
 #include "platform/ini_file.h"
+#include "platform/serial_port.h"
 #include "platform/vb_runtime.h"
 #include "tests/support/test_app.h"
 
+#include "tests/support/pty_pair.h"
+
 #include <QFile>
+#include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QtTest>
+
+#include <csignal>
+#include <memory>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -54,6 +65,93 @@ void isolatePorts(const TestApp &t)
                 "COM2=/nonexistent/ttyB\r\n");
 }
 
+struct stat statOf(const QString &file)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(file).constData(), &st) != 0)
+        st.st_ino = 0;
+    return st;
+}
+
+mode_t modeOf(const QString &file)
+{
+    return statOf(file).st_mode & 07777;
+}
+
+bool setMode(const QString &file, mode_t mode)
+{
+    return ::chmod(QFile::encodeName(file).constData(), mode) == 0;
+}
+
+// Every entry of a folder, hidden ones too (scratch files start with ".").
+QStringList entriesOf(const QString &folder)
+{
+    return QDir(folder).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+constexpr char kHelperFlag[] = "--helper";
+
+// This binary's helper mode, for what must run as an ordinary user or must die
+// half-way: "load FOLDER FILE" loads FILE with FOLDER as program folder; "save
+// FOLDER FILE [LIMIT]" loads it, changes baud and saves over it (answering Yes),
+// under a file size limit of LIMIT bytes when given, which kills the process in
+// the middle of the save as a crash would. Prints "result=", "error=", "status=".
+int helperMain(const QStringList &args)
+{
+    ScriptedPrompts prompts;
+    SystemClock clock;
+    App app(args.at(2), prompts, clock);
+    const QString &file = args.at(3);
+    Einstellungen_laden(app, file);
+    QTextStream out(stdout);
+    if (args.at(1) == QLatin1String("save")) {
+        app.settings.baud = QStringLiteral("4800");
+        if (args.size() > 4) {
+            std::signal(SIGXFSZ, SIG_DFL);
+            const rlimit limit{args.at(4).toULong(), RLIM_INFINITY};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        QString error;
+        const SaveResult result = Einstellungen_speichern(app, file, &error);
+        out << "result=" << int(result) << "\nerror=" << error << "\n";
+    }
+    out << "status=" << app.mainWindow().Status()->panelText(1) << "\n";
+    return 0;
+}
+
+struct HelperRun {
+    bool finished = false;
+    bool crashed = false;
+    QMap<QString, QString> output;
+};
+
+// Runs the helper mode; asUser drops root to nobody, for whom permissions count.
+HelperRun runHelper(const QStringList &args, bool asUser)
+{
+    const QString self = QCoreApplication::applicationFilePath();
+    QProcess process;
+    if (asUser && ::geteuid() == 0)
+        process.start(QStringLiteral("setpriv"), QStringList{QStringLiteral("--reuid=nobody"),
+                                                             QStringLiteral("--regid=nogroup"),
+                                                             QStringLiteral("--clear-groups"), self,
+                                                             QString::fromLatin1(kHelperFlag)} +
+                                                     args);
+    else
+        process.start(self, QStringList{QString::fromLatin1(kHelperFlag)} + args);
+    HelperRun run;
+    run.finished = process.waitForFinished(30000);
+    run.crashed = process.exitStatus() == QProcess::CrashExit;
+    for (const QString &line : QString::fromUtf8(process.readAllStandardOutput()).split('\n')) {
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        if (equals > 0)
+            run.output.insert(line.left(equals), line.mid(equals + 1));
+    }
+    return run;
+}
+
+const QString kScratchOfWaage = QStringLiteral("^\\.waage\\.cfg\\.mq-save-[A-Za-z0-9]{6}$");
+
 } // namespace
 
 class tst_settings : public QObject {
@@ -77,6 +175,19 @@ private slots:
     void scratchCopyKeepsForeignKeys();
     void failedSaveKeepsOldFile();
     void comparesFiles();
+    void shippedFileIsAsSaved_data();
+    void shippedFileIsAsSaved();
+    void savingKeepsEncoding_data();
+    void savingKeepsEncoding();
+    void replacedFileStaysTheSame_data();
+    void replacedFileStaysTheSame();
+    void refusedValueWritesNothing_data();
+    void refusedValueWritesNothing();
+    void unreadableFileIsReported_data();
+    void unreadableFileIsReported();
+    void permissionsOfOrdinaryUser_data();
+    void permissionsOfOrdinaryUser();
+    void crashedSaveIsCleanedUp();
 };
 
 void tst_settings::missingFileGivesDefaults()
@@ -325,7 +436,8 @@ void tst_settings::overwriteAsksAndReplacesWhole()
     const QByteArray saved = readAll(file);
     QVERIFY(saved.contains("baud=300"));
     QVERIFY(!saved.contains("hand=added"));
-    QVERIFY(!QDir(t.folder.path()).entryList({"standard.cfg.*"}, QDir::Files).size());
+    QCOMPARE(entriesOf(t.folder.path()),
+             QStringList({QStringLiteral("mondrelquist.ini"), QStringLiteral("standard.cfg")}));
 
     // Replacing keeps the file's permissions.
     const auto shared = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther;
@@ -379,7 +491,8 @@ void tst_settings::failedSaveKeepsOldFile()
     QCOMPARE(Einstellungen_speichern(t.app, t.path(QStringLiteral("taken.cfg")), &error),
              SaveResult::Failed);
     QVERIFY(QFileInfo(t.path(QStringLiteral("taken.cfg"))).isDir());
-    QCOMPARE(QDir(t.folder.path()).entryList({"taken.cfg.*"}, QDir::Files).size(), 0);
+    QCOMPARE(entriesOf(t.folder.path()),
+             QStringList({QStringLiteral("mondrelquist.ini"), QStringLiteral("taken.cfg")}));
 }
 
 void tst_settings::comparesFiles()
@@ -402,5 +515,321 @@ void tst_settings::comparesFiles()
     QVERIFY(!QFile::exists(missing));
 }
 
-QTEST_MAIN(tst_settings)
+// The shipped file must come out of a save unchanged, or the exit asks whether to
+// save changes after every start.
+void tst_settings::shippedFileIsAsSaved_data()
+{
+    QTest::addColumn<QLocale>("locale");
+    QTest::newRow("German") << QLocale(QLocale::German, QLocale::Germany);
+    QTest::newRow("C") << QLocale::c();
+}
+
+void tst_settings::shippedFileIsAsSaved()
+{
+    QFETCH(QLocale, locale);
+    QLocale::setDefault(locale);
+    TestApp t;
+    isolatePorts(t);
+    const QString shipped = QStringLiteral(MQ_SOURCE_DIR "/data/standard.cfg");
+    Einstellungen_laden(t.app, shipped);
+
+    const QString fresh = t.path(QStringLiteral("fresh.cfg"));
+    QCOMPARE(Einstellungen_speichern(t.app, fresh), SaveResult::Saved);
+    QCOMPARE(readAll(fresh), readAll(shipped));
+
+    // As the exit does it: the file copied to tmp.cfg, the record saved into the copy.
+    const QString copy = t.path(QStringLiteral("tmp.cfg"));
+    QVERIFY(QFile::copy(shipped, copy));
+    QCOMPARE(Einstellungen_speichern(t.app, copy), SaveResult::Saved);
+    QVERIFY(fnDateienGleich(copy, shipped));
+}
+
+void tst_settings::savingKeepsEncoding_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("before"); // empty: no file yet
+    QTest::addColumn<QByteArray>("textFileLine");
+    QTest::addColumn<QByteArray>("tableLine");
+    QTest::addColumn<QByteArray>("lineEnd");
+    QTest::addColumn<bool>("bom");
+    const QByteArray utf8 = "TextFile=C:\\W\xC3\xA4gung\\Kl\xC3\xA4ger \xE2\x82\xAC.txt";
+    const QByteArray utf8Table = "AccessTable=\xE6\x97\xA5\xE6\x9C\xAC";
+    const QByteArray cp1252 = "TextFile=C:\\W\xE4gung\\Kl\xE4ger \x80.txt";
+    const QByteArray cp1252Table = "AccessTable=??";
+    QTest::newRow("new file: UTF-8")
+        << "new.cfg" << QByteArray() << utf8 << utf8Table << QByteArray("\r\n") << false;
+    QTest::newRow("Windows-1252 file replaced")
+        << "standard.cfg" << QByteArray("[Anwendung]\r\nTextFile=Kl\xE4ger\r\n") << cp1252
+        << cp1252Table << QByteArray("\r\n") << false;
+    QTest::newRow("Windows-1252 LF file replaced")
+        << "standard.cfg" << QByteArray("[Anwendung]\nTextFile=Kl\xE4ger\n") << cp1252
+        << cp1252Table << QByteArray("\n") << false;
+    QTest::newRow("UTF-8 file with BOM replaced")
+        << "standard.cfg" << QByteArray("\xEF\xBB\xBF[Anwendung]\r\nTextFile=Kl\xC3\xA4ger\r\n")
+        << utf8 << utf8Table << QByteArray("\r\n") << true;
+    QTest::newRow("Windows-1252 tmp.cfg written into")
+        << "tmp.cfg" << QByteArray("[Anwendung]\r\nTextFile=Kl\xE4ger\r\n") << cp1252 << cp1252Table
+        << QByteArray("\r\n") << false;
+}
+
+void tst_settings::savingKeepsEncoding()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, textFileLine);
+    QFETCH(QByteArray, tableLine);
+    QFETCH(QByteArray, lineEnd);
+    QFETCH(bool, bom);
+    TestApp t;
+    isolatePorts(t);
+    Einstellungen_laden(t.app, t.path(QStringLiteral("absent.cfg")));
+    const QString file = before.isEmpty() ? t.path(name) : t.writeFile(name, before);
+    t.app.settings.TextFile = QString::fromUtf8("C:\\Wägung\\Kläger €.txt");
+    t.app.settings.AccessTable = QString::fromUtf8("日本"); // not in Windows-1252: "?"
+
+    QString error;
+    QCOMPARE(Einstellungen_speichern(t.app, file, &error), SaveResult::Saved);
+    const QByteArray saved = readAll(file);
+    QVERIFY2(saved.contains('\n' + textFileLine + lineEnd), saved.constData());
+    QVERIFY2(saved.contains('\n' + tableLine + lineEnd), saved.constData());
+    QCOMPARE(saved.startsWith("\xEF\xBB\xBF"), bom);
+    QCOMPARE(saved.count("\n"), saved.count(lineEnd));
+    QCOMPARE(saved.endsWith(lineEnd), true);
+}
+
+void tst_settings::replacedFileStaysTheSame_data()
+{
+    QTest::addColumn<QString>("name"); // standard.cfg is replaced, tmp.cfg written into
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("otherOwner");
+    QTest::addColumn<QString>("link"); // "": the file itself; else the link's text
+    for (const char *name : {"standard.cfg", "tmp.cfg"}) {
+        const auto row = [name](const char *what) -> QTestData & {
+            return QTest::addRow("%s, %s", name, what) << QString::fromLatin1(name);
+        };
+        row("read-only 0444") << 0444 << false << QString();
+        row("0640 of another owner") << 0640 << true << QString();
+        row("0604 through a relative link") << 0604 << false << QStringLiteral("store/real.cfg");
+        row("0600 through a chain of links") << 0600 << false << QStringLiteral("hop.cfg");
+    }
+}
+
+void tst_settings::replacedFileStaysTheSame()
+{
+    QFETCH(QString, name);
+    QFETCH(int, mode);
+    QFETCH(bool, otherOwner);
+    QFETCH(QString, link);
+    if (otherOwner && ::geteuid() != 0)
+        QSKIP("giving a file to another owner needs root");
+    TestApp t;
+    isolatePorts(t);
+    QVERIFY(QDir(t.folder.path()).mkdir(QStringLiteral("store")));
+    const QString real = link.isEmpty() ? t.path(name) : t.path(QStringLiteral("store/real.cfg"));
+    t.writeFile(QDir(t.folder.path()).relativeFilePath(real), "[Port settings]\r\nbaud=300\r\n");
+    if (!link.isEmpty()) {
+        if (link == QLatin1String("hop.cfg"))
+            QVERIFY(QFile::link(QStringLiteral("store/real.cfg"), t.path(link)));
+        QVERIFY(QFile::link(link, t.path(name)));
+    }
+    constexpr uid_t kNobody = 65534;
+    if (otherOwner)
+        QCOMPARE(::chown(QFile::encodeName(real).constData(), kNobody, kNobody), 0);
+    QVERIFY(setMode(real, mode_t(mode)));
+    const struct stat before = statOf(real);
+    const QStringList entriesBefore = entriesOf(t.folder.path());
+
+    Einstellungen_laden(t.app, t.path(name));
+    t.app.settings.baud = QStringLiteral("4800");
+    QString error;
+    QCOMPARE(Einstellungen_speichern(t.app, t.path(name), &error), SaveResult::Saved);
+
+    QVERIFY(readAll(real).contains("baud=4800"));
+    QCOMPARE(modeOf(real), mode_t(mode));
+    QCOMPARE(statOf(real).st_uid, before.st_uid);
+    QCOMPARE(statOf(real).st_gid, before.st_gid);
+    if (!link.isEmpty())
+        QCOMPARE(QFile::symLinkTarget(t.path(name)), QFileInfo(t.path(link)).absoluteFilePath());
+    QCOMPARE(entriesOf(t.folder.path()), entriesBefore);
+    QCOMPARE(entriesOf(t.path(QStringLiteral("store"))),
+             link.isEmpty() ? QStringList() : QStringList{QStringLiteral("real.cfg")});
+}
+
+// A value the file cannot hold must not leave a file without that key behind.
+void tst_settings::refusedValueWritesNothing_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("before"); // empty: no file yet
+    QTest::addColumn<QString>("format");
+    QTest::newRow("new file, line break") << "new.cfg" << QByteArray() << "{Messwert}\r\n{ENTER}";
+    QTest::newRow("tmp.cfg, line break")
+        << "tmp.cfg" << QByteArray("[Port settings]\r\nbaud=300\r\nhand=added\r\n")
+        << "{Messwert}\n";
+    QTest::newRow("replaced file, NUL")
+        << "standard.cfg" << QByteArray("[Port settings]\r\nbaud=300\r\n")
+        << QStringLiteral("{Messwert}") + QChar(u'\0');
+    QTest::newRow("new tmp.cfg, NUL") << "tmp.cfg" << QByteArray() << QString(1, QChar(u'\0'));
+}
+
+void tst_settings::refusedValueWritesNothing()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, before);
+    QFETCH(QString, format);
+    TestApp t;
+    isolatePorts(t);
+    Einstellungen_laden(t.app, t.path(QStringLiteral("absent.cfg")));
+    const QString file = before.isEmpty() ? t.path(name) : t.writeFile(name, before);
+    const QStringList entriesBefore = entriesOf(t.folder.path());
+    t.app.settings.baud = QStringLiteral("4800");
+    t.app.settings.format = format;
+
+    QString error;
+    QCOMPARE(Einstellungen_speichern(t.app, file, &error), SaveResult::Failed);
+    QVERIFY2(error.contains(QLatin1String("Format")), qPrintable(error));
+    QCOMPARE(QFileInfo::exists(file), !before.isEmpty());
+    QCOMPARE(readAll(file), before);
+    QCOMPARE(entriesOf(t.folder.path()), entriesBefore);
+}
+
+// Defaults from a file that could not be read must not pass for the user's
+// settings: the status says so, also after the link status of loading and start-up.
+void tst_settings::unreadableFileIsReported_data()
+{
+    QTest::addColumn<QByteArray>("content"); // empty: a folder in its place
+    QTest::addColumn<QString>("problem");
+    QTest::addColumn<bool>("startUp");
+    for (const bool startUp : {false, true}) {
+        const char *how = startUp ? "start-up" : "load";
+        QTest::addRow("NUL byte, %s", how)
+            << QByteArray("[Port settings]\r\nbaud=300\r\n\0", 28) << "not a text file" << startUp;
+        QTest::addRow("folder, %s", how) << QByteArray() << "not a regular file" << startUp;
+    }
+    // A missing file asks for another at start-up; loading it stays silent.
+    QTest::newRow("missing, load") << QByteArray("-") << QString() << false;
+}
+
+void tst_settings::unreadableFileIsReported()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, problem);
+    QFETCH(bool, startUp);
+    TestApp t;
+    // COM2, the default port, is a pty: loading opens it and shows the link status.
+    PtyPair pty(t.folder.path());
+    QVERIFY(pty.start());
+    t.writeFile(QStringLiteral("mondrelquist.ini"),
+                "[waittime]\r\nm_waittime=1\r\n[ports]\r\nCOM2=" + pty.a.toUtf8() + "\r\n");
+    t.writeFile(QStringLiteral("language.ini"), "[SPRACHE]\r\naktuell=KEYS\r\n");
+    const QString file = t.path(QStringLiteral("waage.cfg"));
+    if (content.isEmpty())
+        QVERIFY(QDir(t.folder.path()).mkdir(QStringLiteral("waage.cfg")));
+    else if (content != "-")
+        t.writeFile(QStringLiteral("waage.cfg"), content);
+
+    mainform &mw = t.app.mainWindow();
+    if (startUp) {
+        t.app.commandLine = file;
+        mw.Form_Load();
+    } else {
+        Einstellungen_laden(t.app, file);
+    }
+    QVERIFY(mw.commport().portOpen());
+    QCOMPARE(t.app.settings.baud, QStringLiteral("9600"));
+    if (problem.isEmpty())
+        QVERIFY2(!mw.Status()->panelText(1).contains(file), qPrintable(mw.Status()->panelText(1)));
+    else
+        QCOMPARE(mw.Status()->panelText(1), file + QStringLiteral(": ") + problem);
+}
+
+// Root may read and write anything: these cases run as nobody.
+void tst_settings::permissionsOfOrdinaryUser_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("folderMode");
+    QTest::addColumn<int>("fileMode");
+    QTest::addColumn<QString>("result"); // SaveResult as a number; empty for loading
+    QTest::addColumn<bool>("written");
+    QTest::addColumn<QString>("message"); // in the status panel, or in the error
+    QTest::newRow("unreadable file loads as defaults with a status")
+        << "load" << 0755 << 0000 << QString() << false << "waage.cfg: Permission denied";
+    QTest::newRow("folder refuses new files: written in place")
+        << "save" << 0555 << 0666 << "0" << true << "not atomically";
+    QTest::newRow("read-only file is not replaced")
+        << "save" << 0777 << 0444 << "2" << false << "Permission denied";
+}
+
+void tst_settings::permissionsOfOrdinaryUser()
+{
+    QFETCH(QString, command);
+    QFETCH(int, folderMode);
+    QFETCH(int, fileMode);
+    QFETCH(QString, result);
+    QFETCH(bool, written);
+    QFETCH(QString, message);
+    if (::geteuid() == 0 && QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+        QSKIP("setpriv is needed to drop root");
+    TestApp t;
+    const QString program = t.path(QStringLiteral("program"));
+    QVERIFY(QDir(t.folder.path()).mkdir(QStringLiteral("program")));
+    t.writeFile(QStringLiteral("program/mondrelquist.ini"),
+                "[ports]\r\nCOM2=/nonexistent/ttyB\r\n");
+    const QByteArray before = "[Port settings]\r\nbaud=300\r\n";
+    const QString file = t.writeFile(QStringLiteral("waage.cfg"), before);
+    const ino_t inode = statOf(file).st_ino;
+    QVERIFY(setMode(file, mode_t(fileMode)));
+    QVERIFY(setMode(t.folder.path(), mode_t(folderMode)));
+    const HelperRun run = runHelper({command, program, file}, true);
+    QVERIFY(setMode(t.folder.path(), 0755));
+
+    QVERIFY(run.finished && !run.crashed);
+    QCOMPARE(run.output.value(QStringLiteral("result")), result);
+    const QString said = run.output.value(QStringLiteral("status")) + QLatin1Char('|') +
+                         run.output.value(QStringLiteral("error"));
+    QVERIFY2(said.contains(message), qPrintable(said));
+    QVERIFY(setMode(file, 0644));
+    QCOMPARE(readAll(file).contains("baud=4800"), written);
+    if (!written)
+        QCOMPARE(readAll(file), before);
+    QCOMPARE(statOf(file).st_ino, inode);
+    QCOMPARE(entriesOf(t.folder.path()),
+             QStringList({QStringLiteral("program"), QStringLiteral("waage.cfg")}));
+}
+
+// A save that dies half-way leaves the old file and one scratch file that is
+// recognisably ours; the next save of that file removes it.
+void tst_settings::crashedSaveIsCleanedUp()
+{
+    TestApp t;
+    isolatePorts(t);
+    const QByteArray before = "[Port settings]\r\nbaud=300\r\n";
+    const QString file = t.writeFile(QStringLiteral("waage.cfg"), before);
+    const HelperRun run =
+        runHelper({QStringLiteral("save"), t.folder.path(), file, QStringLiteral("512")}, false);
+    QVERIFY(run.finished);
+    QVERIFY(run.crashed);
+    QCOMPARE(readAll(file), before);
+    const QStringList left = entriesOf(t.folder.path()).filter(QRegularExpression(kScratchOfWaage));
+    QCOMPARE(left.size(), 1);
+    QCOMPARE(entriesOf(t.folder.path()).size(), 3); // with mondrelquist.ini
+
+    Einstellungen_laden(t.app, file);
+    t.app.settings.baud = QStringLiteral("4800");
+    QCOMPARE(Einstellungen_speichern(t.app, file), SaveResult::Saved);
+    QVERIFY(readAll(file).contains("baud=4800"));
+    QCOMPARE(entriesOf(t.folder.path()),
+             QStringList({QStringLiteral("mondrelquist.ini"), QStringLiteral("waage.cfg")}));
+}
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    if (argc > 1 && qstrcmp(argv[1], kHelperFlag) == 0)
+        return helperMain(app.arguments().mid(1));
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    tst_settings test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_settings.moc"

@@ -67,16 +67,19 @@ void mainform::Form_Load()
     else
         m_app.CfgPath = QDir::isAbsolutePath(argument) ? argument : m_app.programFile(argument);
 
+    QString unreadable;
     if (!QFileInfo::exists(m_app.CfgPath)) {
         m_app.prompts().message(m_app.texts.TextStandardCfgNichtVorhanden, programTitle());
         load_conf_Click();
     } else {
-        Einstellungen_laden(m_app, m_app.CfgPath);
+        unreadable = Einstellungen_laden(m_app, m_app.CfgPath);
     }
 
     m_einheit->clear();
     m_Vorzeichen->clear();
-    m_Status->setPanelText(1, QStringLiteral("Start über 'online'"));
+    // Defaults from an unreadable settings file must not pass for the user's settings.
+    m_Status->setPanelText(1, unreadable.isEmpty() ? QStringLiteral("Start über 'online'")
+                                                   : unreadable);
     m_Timer1->setInterval(1000);
 
     if (m_app.CfgPath.isEmpty()) {
@@ -100,6 +103,8 @@ void mainform::Form_Load()
         openConnection();
         prepareMode();
     }
+    if (!unreadable.isEmpty())
+        fnUpdateStatus(unreadable);
 }
 
 QString mainform::portSettingsText() const

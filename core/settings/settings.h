@@ -14,16 +14,22 @@ bool WriteINI(const QString &key, const QString &value, const QString &file,
               const QString &section);
 
 // Loads the settings file into the record and brings the main window and the
-// instrument link into line with it. A missing file gives the defaults.
-void Einstellungen_laden(App &app, const QString &file);
+// instrument link into line with it. A missing file gives the defaults; so does
+// one that cannot be read, and then the last status of loading says which file
+// and why. Returns that text ("" when the file was read or is missing).
+QString Einstellungen_laden(App &app, const QString &file);
 // Only the reading part of loading: fills the record (defaults for a missing
-// file) and touches neither the windows nor the link.
-void readSettingsRecord(App &app, const QString &file);
+// file) and touches neither the windows nor the link. Returns why an existing
+// file could not be read ("" when it was read or is missing).
+QString readSettingsRecord(App &app, const QString &file);
 
 enum class SaveResult { Saved, Declined, Failed };
 // Writes the record into file. An existing file (other than a tmp.cfg scratch
-// copy) is replaced whole after the user agrees; a failed write leaves it intact
-// and reports why in errorText.
+// copy) is replaced whole after the user agrees, keeping its encoding, owner,
+// mode and symbolic link. All or nothing: a failed write (also a value the file
+// cannot hold) leaves the file as it was, or not created, and reports why in
+// errorText. A file that could only be rewritten in place is saved with a
+// warning in the main window's status.
 SaveResult Einstellungen_speichern(App &app, const QString &file, QString *errorText = nullptr);
 
 // True when both files can be read and hold the same bytes.

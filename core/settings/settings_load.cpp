@@ -166,7 +166,7 @@ double readWaitTime(const App &app)
                           QStringLiteral("waittime")));
 }
 
-void readSettingsRecord(App &app, const QString &file)
+QString readSettingsRecord(App &app, const QString &file)
 {
     const Reader in{ini::Snapshot(file)};
     app.m_waittime = readWaitTime(app);
@@ -177,17 +177,22 @@ void readSettingsRecord(App &app, const QString &file)
     readKeyTables(app, in);
     readFilterToDichte(app, in);
     app.AppIndex = 0;
+    return in.file.problem();
 }
 
-void Einstellungen_laden(App &app, const QString &file)
+QString Einstellungen_laden(App &app, const QString &file)
 {
     mainform &mw = app.mainWindow();
     mw.setWindowTitle(mainCaption());
-    readSettingsRecord(app, file);
+    const QString unreadable = readSettingsRecord(app, file);
     setTimerButtons(app);
     mw.reopenLink();
     applyActionCaptions(app);
     mw.Status1()->setPanelText(2, app.settings.anwendung);
     app.strAusgabe = app.settings.format;
     mw.Status1()->setPanelText(3, app.strAusgabe);
+    // Last, so that the link status does not hide that these are only defaults.
+    if (!unreadable.isEmpty())
+        mw.fnUpdateStatus(unreadable);
+    return unreadable;
 }

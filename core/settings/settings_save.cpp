@@ -10,11 +10,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 
 namespace {
 
@@ -101,32 +96,6 @@ QList<ini::Entry> settingsEntries(const SettingsRecord &s)
     return e;
 }
 
-// Writes the entries into a new file beside target and renames it into place, so
-// the old settings survive anything that goes wrong before the rename.
-bool replaceWhole(const QString &target, const QList<ini::Entry> &entries, QString *errorText)
-{
-    QTemporaryFile scratch(target + QStringLiteral(".XXXXXX"));
-    if (!scratch.open()) {
-        if (errorText)
-            *errorText = scratch.errorString();
-        return false;
-    }
-    scratch.close();
-    if (!ini::writeValues(scratch.fileName(), entries, errorText))
-        return false;
-    // The new file keeps who may read and change the settings.
-    QFile::setPermissions(scratch.fileName(), QFile::permissions(target));
-    // QFile::rename refuses to overwrite; rename(2) replaces atomically.
-    if (std::rename(QFile::encodeName(scratch.fileName()).constData(),
-                    QFile::encodeName(target).constData()) != 0) {
-        if (errorText)
-            *errorText = QString::fromLocal8Bit(std::strerror(errno));
-        return false;
-    }
-    scratch.setAutoRemove(false);
-    return true;
-}
-
 } // namespace
 
 SaveResult Einstellungen_speichern(App &app, const QString &file, QString *errorText)
@@ -138,10 +107,15 @@ SaveResult Einstellungen_speichern(App &app, const QString &file, QString *error
                               Prompts::Buttons::YesNoCancel) != Prompts::Answer::Yes)
         return SaveResult::Declined;
 
-    app.mainWindow().setWindowTitle(mainCaption());
+    mainform &mw = app.mainWindow();
+    mw.setWindowTitle(mainCaption());
     const QList<ini::Entry> entries = settingsEntries(app.settings);
-    const bool written = replace ? replaceWhole(file, entries, errorText)
-                                 : ini::writeValues(file, entries, errorText);
+    // Replacing keeps the old file's encoding, owner, mode and links.
+    QString warning;
+    const bool written = replace ? ini::replaceValues(file, entries, errorText, &warning)
+                                 : ini::writeValues(file, entries, errorText, &warning);
+    if (!warning.isEmpty())
+        mw.fnUpdateStatus(warning);
     return written ? SaveResult::Saved : SaveResult::Failed;
 }
 
