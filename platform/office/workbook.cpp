@@ -556,7 +556,7 @@ ControlStatus Workbook::saveAndClose()
         return ControlStatus::failure(kError, QStringLiteral("no workbook is open"));
     const QByteArray path = QFile::encodeName(d->file);
     if (fileChangedSinceOpen())
-        return failure(d->file, QStringLiteral("changed by another program since it was opened"));
+        return failure(d->file, QStringLiteral("changed on disk since it was opened"));
     // The temporary file is renamed over the workbook, which rename() allows even
     // for a read-only file: honour its mode as Excel does.
     if (::faccessat(AT_FDCWD, path.constData(), W_OK, AT_EACCESS) != 0)

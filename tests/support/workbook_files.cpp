@@ -53,9 +53,10 @@ with zipfile.ZipFile(sys.argv[1], "w") as z:
 
 } // namespace
 
-bool makeWorkbook(const QString &file, int filledRows)
+bool makeWorkbook(const QString &file, int filledRows, const QString &firstSheet)
 {
-    QStringList arguments{QStringLiteral(MQ_SOURCE_DIR "/tests/fixtures/make_workbook.py"), file};
+    QStringList arguments{QStringLiteral(MQ_SOURCE_DIR "/tests/fixtures/make_workbook.py"), file,
+                          QStringLiteral("--title"), firstSheet};
     if (filledRows > 0)
         arguments << QStringLiteral("--rows") << QString::number(filledRows);
     return runPython(arguments).has_value();

@@ -9,9 +9,10 @@
 
 // Writes the test workbook (tests/fixtures/make_workbook.py): shared and inline
 // strings, styles, formulas with cached values, merged cells and a second sheet;
-// with filledRows > 0, column A of "Tabelle1" filled down to that row instead.
-// False when python3 or openpyxl failed.
-bool makeWorkbook(const QString &file, int filledRows = 0);
+// with filledRows > 0, column A of "Tabelle1" filled down to that row instead;
+// firstSheet names the first sheet. False when python3 or openpyxl failed.
+bool makeWorkbook(const QString &file, int filledRows = 0,
+                  const QString &firstSheet = QStringLiteral("Tabelle1"));
 
 // The workbook as openpyxl reads it: "sheets" (names), "merged" (ranges of sheet)
 // and "cells": for each reference of sheet, [value, type name, number format, bold].

@@ -1,0 +1,93 @@
+#include "core/delivery/excel_target.h"
+
+#include "core/app.h"
+#include "core/mainform/mainform.h"
+#include "core/mainform/program_title.h"
+#include "platform/office/workbook.h"
+#include "platform/prompts.h"
+#include "platform/vb_strings.h"
+
+#include <QCoreApplication>
+
+namespace {
+
+const QString kSheet = QStringLiteral("Tabelle1");
+const QString kFieldEnd = QStringLiteral("{TAB}");
+// Another save between our open and our save (a nested delivery while events ran,
+// another program) means the row is written again on top of it, a few times at most.
+constexpr int kAttempts = 3;
+
+// The file named in the message: the target's program file from AppList, or the
+// workbook itself when AppIndex addresses no entry.
+QString messageFileName(const App &app)
+{
+    const auto &list = app.settings.AppList;
+    const QString program =
+        app.AppIndex >= 0 && app.AppIndex < list.size() ? list[app.AppIndex][2] : QString();
+    return vb::Trim(program).isEmpty() ? app.settings.ExcelFile : program;
+}
+
+// Row search: the first row from 1 down whose column A is blank.
+int targetRow(const Workbook &workbook)
+{
+    int row = 0;
+    do {
+        QCoreApplication::processEvents();
+        ++row;
+    } while (row <= Workbook::kMaxRow && !vb::Trim(workbook.cell(row, 1)).isEmpty());
+    return row;
+}
+
+ControlStatus writeFields(Workbook &workbook, int row, const QString &strAusgabe)
+{
+    int start = 1;
+    int column = 1;
+    int p = vb::InStr(strAusgabe, kFieldEnd);
+    if (p == 0)
+        p = int(strAusgabe.size()) + 1;
+    do {
+        QCoreApplication::processEvents();
+        const QString field = strAusgabe.mid(start - 1, p - start);
+        if (!field.isEmpty())
+            if (ControlStatus written = workbook.setCell(row, column, field); !written)
+                return written;
+        ++column;
+        start = p + int(kFieldEnd.size());
+        p = vb::InStr(start, strAusgabe, kFieldEnd);
+    } while (p != 0);
+    return {};
+}
+
+} // namespace
+
+QString deliverToExcelFile(App &app, const QString &strAusgabe)
+{
+    const QString &file = app.settings.ExcelFile;
+    for (int attempt = 1;; ++attempt) {
+        Workbook workbook;
+        if (const ControlStatus opened = workbook.open(file, kSheet); !opened) {
+            app.mainWindow().fnUpdateStatus(opened.errorText);
+            app.prompts().message(QStringLiteral("Datei ") + messageFileName(app) +
+                                      QStringLiteral(" nicht gefunden, bitte prüfen Sie die "
+                                                     "Einstellungen für Speicherung in einer "
+                                                     "Excel-Datei"),
+                                  programTitle());
+            return opened.errorText;
+        }
+        const int row = targetRow(workbook);
+        ControlStatus status =
+            row > Workbook::kMaxRow
+                ? ControlStatus::failure(Workbook::kError,
+                                         file + QStringLiteral(": sheet %1 is full").arg(kSheet))
+                : writeFields(workbook, row, strAusgabe);
+        if (status && workbook.fileChangedSinceOpen() && attempt < kAttempts)
+            continue;
+        if (status)
+            status = workbook.saveAndClose();
+        if (!status) {
+            app.mainWindow().fnUpdateStatus(status.errorText);
+            return status.errorText;
+        }
+        return {};
+    }
+}

@@ -1,0 +1,184 @@
+#include "core/delivery/excel_target.h"
+#include "core/mainform/mainform.h"
+#include "core/mainform/panel_bar.h"
+#include "tests/support/test_app.h"
+#include "tests/support/workbook_files.h"
+
+#include <QJsonArray>
+#include <QTimer>
+#include <QtTest>
+
+#include <sys/stat.h>
+
+namespace {
+
+const QString kMessage = QStringLiteral("Datei %1 nicht gefunden, bitte prüfen Sie die "
+                                        "Einstellungen für Speicherung in einer Excel-Datei");
+
+QByteArray contentOf(const QString &file)
+{
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The target set to the fixture workbook, whose column A is filled down to row 4
+// and blank in row 5 ("   "), where B5 holds "keep".
+struct Fixture {
+    TestApp t;
+    QString file = t.path(QStringLiteral("Messwerte.xlsx"));
+
+    Fixture()
+    {
+        t.app.settings.anwendung = QStringLiteral("Excel-Datei");
+        t.app.settings.ExcelFile = file;
+        t.app.settings.AppList = {
+            {QString(), QStringLiteral("Mappe"), QStringLiteral("EXCEL.EXE")}};
+        t.app.AppIndex = 0;
+    }
+    QString status() { return t.app.mainWindow().Status()->panelText(1); }
+    // Values of the cells of row in columns A..D as openpyxl reads them.
+    QJsonArray row(int row) const
+    {
+        QStringList refs;
+        for (const char column : {'A', 'B', 'C', 'D'})
+            refs << QLatin1Char(column) + QString::number(row);
+        const QJsonObject cells =
+            readWithOpenpyxl(file, QStringLiteral("Tabelle1"), refs)["cells"].toObject();
+        QJsonArray values;
+        for (const QString &ref : refs)
+            values.append(cells.value(ref).toArray().at(0));
+        return values;
+    }
+};
+
+} // namespace
+
+class tst_excel_target : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { QLocale::setDefault(QLocale::c()); }
+
+    void writesFieldsIntoFirstBlankRow_data();
+    void writesFieldsIntoFirstBlankRow();
+    void openFailureShowsOneMessage_data();
+    void openFailureShowsOneMessage();
+    void failedSaveIsReportedAndFileKept();
+    void deliveryDuringRowSearchKeepsBothRows();
+};
+
+void tst_excel_target::writesFieldsIntoFirstBlankRow_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("strAusgabe");
+    QTest::addColumn<QJsonArray>("row5");
+    const QJsonValue none = QJsonValue::Null;
+    QTest::newRow("two closed fields") << "C"
+                                       << "m1{TAB}m2{TAB}" << QJsonArray{"m1", "m2", none, none};
+    QTest::newRow("last field not closed") << "C"
+                                           << "m1{TAB}m2" << QJsonArray{"m1", "keep", none, none};
+    QTest::newRow("no field end: whole string in A")
+        << "C"
+        << "12.5 g" << QJsonArray{"12.5 g", "keep", none, none};
+    QTest::newRow("empty field leaves its cell")
+        << "C"
+        << "m1{TAB}{TAB}m3{TAB}" << QJsonArray{"m1", "keep", "m3", none};
+    QTest::newRow("German number becomes numeric")
+        << "de_DE"
+        << "12,50{TAB}g{TAB}" << QJsonArray{12.5, "g", none, none};
+    QTest::newRow("comma in C stays text")
+        << "C"
+        << "12,50{TAB}{TAB}{TAB}7{TAB}" << QJsonArray{"12,50", "keep", none, 7};
+}
+
+void tst_excel_target::writesFieldsIntoFirstBlankRow()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, strAusgabe);
+    QFETCH(QJsonArray, row5);
+    QLocale::setDefault(QLocale(locale));
+    Fixture f;
+    QVERIFY(makeWorkbook(f.file));
+
+    QCOMPARE(deliverToExcelFile(f.t.app, strAusgabe), QString());
+    QCOMPARE(f.row(5), row5);
+    QCOMPARE(f.row(4).at(0).toString(), QStringLiteral("Ende"));
+    QCOMPARE(f.row(6),
+             (QJsonArray{QJsonValue::Null, QJsonValue::Null, QJsonValue::Null, QJsonValue::Null}));
+    QVERIFY(f.t.prompts.shown.isEmpty());
+}
+
+void tst_excel_target::openFailureShowsOneMessage_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("AppIndex");
+    QTest::addColumn<bool>("namesProgram"); // else the workbook
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("missing file") << "missing" << 0 << true << "no such file";
+    QTest::newRow("no zip") << "text" << 0 << true << "not a workbook";
+    QTest::newRow("no sheet Tabelle1") << "Blatt1" << 0 << true << "no sheet named \"Tabelle1\"";
+    QTest::newRow("AppIndex past AppList") << "missing" << 3 << false << "no such file";
+}
+
+void tst_excel_target::openFailureShowsOneMessage()
+{
+    QFETCH(QString, kind);
+    QFETCH(int, AppIndex);
+    QFETCH(bool, namesProgram);
+    QFETCH(QString, reason);
+    Fixture f;
+    f.t.app.AppIndex = AppIndex;
+    if (kind == QLatin1String("text"))
+        f.t.writeFile(QStringLiteral("Messwerte.xlsx"), "Probe;2.5\r\n");
+    else if (kind != QLatin1String("missing"))
+        QVERIFY(makeWorkbook(f.file, 0, kind));
+    const QByteArray before = contentOf(f.file);
+
+    const QString failure = deliverToExcelFile(f.t.app, QStringLiteral("m1{TAB}m2{TAB}"));
+    QVERIFY2(failure.contains(reason), qPrintable(failure));
+    QCOMPARE(f.t.prompts.messages(),
+             QStringList{kMessage.arg(namesProgram ? QStringLiteral("EXCEL.EXE") : f.file)});
+    QCOMPARE(f.status(), failure);
+    QCOMPARE(contentOf(f.file), before);
+}
+
+void tst_excel_target::failedSaveIsReportedAndFileKept()
+{
+    Fixture f;
+    QVERIFY(makeWorkbook(f.file));
+    const QByteArray before = contentOf(f.file);
+    f.t.app.mainWindow();
+    // Only the folder refuses: unprivileged, the workbook can be read but not replaced.
+    const QByteArray folder = QFile::encodeName(f.t.folder.path());
+    QCOMPARE(::chmod(folder.constData(), 0555), 0);
+    QString failure;
+    {
+        AsUnprivilegedUser nobody;
+        QVERIFY(nobody.active());
+        failure = deliverToExcelFile(f.t.app, QStringLiteral("m1{TAB}"));
+    }
+    ::chmod(folder.constData(), 0700);
+
+    QVERIFY2(failure.contains(QStringLiteral("cannot be saved")), qPrintable(failure));
+    QCOMPARE(f.status(), failure);
+    QVERIFY(f.t.prompts.shown.isEmpty());
+    QCOMPARE(contentOf(f.file), before);
+}
+
+void tst_excel_target::deliveryDuringRowSearchKeepsBothRows()
+{
+    // A button or a tick may deliver while the row search lets events run; it
+    // saves first, and the outer delivery must not write over its row.
+    Fixture f;
+    QVERIFY(makeWorkbook(f.file));
+    QString inner = QStringLiteral("not run");
+    QTimer::singleShot(0, this,
+                       [&] { inner = deliverToExcelFile(f.t.app, QStringLiteral("inner{TAB}")); });
+
+    QCOMPARE(deliverToExcelFile(f.t.app, QStringLiteral("outer{TAB}")), QString());
+    QCOMPARE(inner, QString());
+    QCOMPARE(f.row(5).at(0).toString(), QStringLiteral("inner"));
+    QCOMPARE(f.row(6).at(0).toString(), QStringLiteral("outer"));
+}
+
+QTEST_MAIN(tst_excel_target)
+#include "tst_excel_target.moc"
