@@ -1,6 +1,7 @@
 #include "core/output/output_files.h"
 
 #include "platform/cp1252.h"
+#include "platform/posix_file.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -13,36 +14,12 @@
 
 namespace {
 
+using posix::FileDescriptor;
+using posix::reason;
+using posix::writeAll;
+
 constexpr qsizetype kChunk = 64 * 1024;
 constexpr QByteArrayView kBom("\xEF\xBB\xBF");
-
-// Owns a file descriptor; close() reports what closing said.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd)
-        : m_fd(fd)
-    {}
-    ~FileDescriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(const FileDescriptor &) = delete;
-
-    int get() const { return m_fd; }
-    // False with errno set when closing failed.
-    bool close() { return ::close(std::exchange(m_fd, -1)) == 0; }
-
-private:
-    int m_fd;
-};
-
-// The system's text for an errno value (QFile loses it after a short write).
-QString reason(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 
 qint64 changeTimeNs(const struct stat &info)
 {
@@ -56,20 +33,6 @@ ssize_t readAt(int fd, char *data, qsizetype size, off_t offset)
         n = ::pread(fd, data, size_t(size), offset);
     while (n < 0 && errno == EINTR);
     return n;
-}
-
-// 0 when all bytes were written, else the errno of the write that failed.
-int writeAll(int fd, QByteArrayView bytes)
-{
-    while (!bytes.isEmpty()) {
-        const ssize_t n = ::write(fd, bytes.data(), size_t(bytes.size()));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return n < 0 ? errno : EIO;
-        bytes = bytes.sliced(n);
-    }
-    return 0;
 }
 
 // The bytes at the end of chunk that begin a UTF-8 sequence the chunk cuts off.
