@@ -1,6 +1,7 @@
 #include "core/app.h"
 
 #include "core/mainform/mainform.h"
+#include "platform/x11/keyboard.h"
 
 #include <QCoreApplication>
 
@@ -16,6 +17,18 @@ App::~App() = default;
 QString App::programFile(const QString &name) const
 {
     return m_programFolder + QLatin1Char('/') + name;
+}
+
+Keyboard &App::keyboard()
+{
+    if (!m_keyboard)
+        m_keyboard = std::make_unique<X11Keyboard>();
+    return *m_keyboard;
+}
+
+void App::installKeyboard(std::unique_ptr<Keyboard> keyboard)
+{
+    m_keyboard = std::move(keyboard);
 }
 
 mainform &App::mainWindow()

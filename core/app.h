@@ -11,6 +11,7 @@
 #include <memory>
 
 class Clock;
+class Keyboard;
 class Prompts;
 class mainform;
 
@@ -29,6 +30,9 @@ public:
 
     Prompts &prompts() const { return m_prompts; }
     Clock &clock() const { return m_clock; }
+    // Synthetic keystrokes; the X11 display's on first use unless a test installed another.
+    Keyboard &keyboard();
+    void installKeyboard(std::unique_ptr<Keyboard> keyboard);
 
     // The settings file named on the command line, taken whole ("" for none).
     QString commandLine;
@@ -66,5 +70,6 @@ private:
     Prompts &m_prompts;
     Clock &m_clock;
     std::unique_ptr<mainform> m_mainform;
+    std::unique_ptr<Keyboard> m_keyboard;
     bool m_ended = false;
 };

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "platform/x11/keyboard.h"
+
+#include <QSet>
+#include <QStringList>
+
+// A keyboard that records what it is asked to send, with the answers of
+// Windows' US layout for VkKeyScanA and MapVirtualKeyA.
+class RecordingKeyboard final : public Keyboard {
+public:
+    // Events as "vk:scan:flags" in hex ("10:00:0" is Shift down), characters
+    // typed through typeCharacter as "U+00E4".
+    QStringList events;
+    // When set, available() and every call fail with this text.
+    QString unavailable;
+    // Virtual keys this keyboard has no key for.
+    QSet<quint8> missingKeys;
+
+    KeyboardStatus available() const override { return {unavailable}; }
+    KeyboardStatus keybd_event(quint8 virtualKey, quint8 scanCode, quint32 flags) override;
+    qint16 VkKeyScanA(char charCode) override;
+    quint32 MapVirtualKeyA(quint32 code, quint32 mapType) override;
+    KeyboardStatus typeCharacter(char32_t character) override;
+};

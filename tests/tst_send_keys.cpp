@@ -1,0 +1,130 @@
+#include "core/delivery/send_keys.h"
+#include "tests/support/recording_keyboard.h"
+
+#include <QTest>
+
+// Event notation of RecordingKeyboard: "vk:scan:flags" in hex, flags 1 extended,
+// 2 key up; "U+xxxx" a character typed whatever the layout.
+class TstSendKeys : public QObject {
+    Q_OBJECT
+
+private slots:
+    void sendsEventsInOrder_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("events");
+        const auto row = [](const char *name, const char *text, const char *events) {
+            QTest::newRow(name) << QString::fromUtf8(text) << QString::fromLatin1(events);
+        };
+        const char *enter = "0d:1c:0 0d:1c:2";
+        row("empty", "", "");
+        row("ENTER", "{ENTER}", enter);
+        row("enter lower case", "{enter}", enter);
+        row("Enter mixed case then x", "{Enter}x", "0d:1c:0 0d:1c:2 58:2d:0 58:2d:2");
+        row("BS", "{BS}", "08:0e:0 08:0e:2");
+        row("BKSP", "{BKSP}", "08:0e:0 08:0e:2");
+        row("BACKSPACE", "{BACKSPACE}", "08:0e:0 08:0e:2");
+        row("F10 before F1", "{F10}", "79:44:1 79:44:3");
+        row("F1", "{F1}", "70:3b:1 70:3b:3");
+        row("F12", "{F12}", "7b:58:1 7b:58:3");
+        row("F16 without scan code", "{F16}", "7f:00:1 7f:00:3");
+        row("ENTER without brace skips one", "{ENTERxy", "0d:1c:0 0d:1c:2 59:15:0 59:15:2");
+        row("ENTER without brace at end", "{ENTER", enter);
+        row("DELETE before DEL", "{DELETE}", "2e:53:1 2e:53:3");
+        row("DEL", "{DEL}1", "2e:53:1 2e:53:3 31:02:0 31:02:2");
+        row("INSERT before INS", "{INSERT}", "2d:52:1 2d:52:3");
+        row("TAB between values", "1{TAB}2", "31:02:0 31:02:2 09:0f:0 09:0f:2 32:03:0 32:03:2");
+        row("plus taps Shift", "+", "10:2a:1 10:2a:3");
+        row("percent taps Alt", "%", "12:38:1 12:38:3");
+        row("caret taps Ctrl", "^", "11:1d:1 11:1d:3");
+        row("plus does not shift the next", "+5", "10:2a:1 10:2a:3 35:06:0 35:06:2");
+        row("upper-case letter", "A", "10:00:0 41:00:1 41:00:3 10:00:2");
+        row("lower-case letter", "a", "41:1e:0 41:1e:2");
+        row("digit", "1", "31:02:0 31:02:2");
+        row("shifted punctuation", ":", "10:00:0 ba:00:1 ba:00:3 10:00:2");
+        row("question mark is a layout key", "?", "10:00:0 bf:00:1 bf:00:3 10:00:2");
+        row("value with unit", "2,5 g",
+            "32:03:0 32:03:2 bc:33:0 bc:33:2 35:06:0 35:06:2 20:39:0 20:39:2 47:22:0 47:22:2");
+        row("micro sign off the layout", "µ", "U+00B5");
+        row("umlaut and euro off the layout", "ä€", "U+00E4 U+20AC");
+        row("character outside the code page", "Ω", "U+03A9");
+        row("character outside 16 bits", "\xF0\x9F\x98\x80", "U+1F600");
+        row("unknown name types the brace", "{x}",
+            "10:00:0 db:00:1 db:00:3 10:00:2 58:2d:0 58:2d:2 10:00:0 dd:00:1 dd:00:3 10:00:2");
+        row("brace at end", "{", "10:00:0 db:00:1 db:00:3 10:00:2");
+    }
+    void sendsEventsInOrder()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, events);
+        RecordingKeyboard keyboard;
+        QVERIFY(SendKeysEx(keyboard, text).ok());
+        QCOMPARE(keyboard.events.join(QLatin1Char(' ')), events);
+    }
+
+    // Every name of the key table, in any case, presses its own virtual key once.
+    void namesPressTheirKey_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("virtualKey");
+        const std::pair<const char *, int> names[] = {
+            {"BACKSPACE", 0x08}, {"BS", 0x08},         {"BKSP", 0x08},    {"BREAK", 0x13},
+            {"CAPSLOCK", 0x14},  {"DELETE", 0x2E},     {"DEL", 0x2E},     {"DOWN", 0x28},
+            {"UP", 0x26},        {"LEFT", 0x25},       {"RIGHT", 0x27},   {"END", 0x23},
+            {"ENTER", 0x0D},     {"HOME", 0x24},       {"ESC", 0x1B},     {"HELP", 0x2F},
+            {"INSERT", 0x2D},    {"INS", 0x2D},        {"NUMLOCK", 0x90}, {"PGUP", 0x21},
+            {"PGDN", 0x22},      {"SCROLLLOCK", 0x91}, {"TAB", 0x09},     {"F1", 0x70},
+            {"F2", 0x71},        {"F3", 0x72},         {"F4", 0x73},      {"F5", 0x74},
+            {"F6", 0x75},        {"F7", 0x76},         {"F8", 0x77},      {"F9", 0x78},
+            {"F10", 0x79},       {"F11", 0x7A},        {"F12", 0x7B},     {"F13", 0x7C},
+            {"F14", 0x7D},       {"F15", 0x7E},        {"F16", 0x7F},     {"WIN", 0x5B},
+            {"APPS", 0x5D},      {"PRINT", 0x2C},
+        };
+        for (const auto &[name, virtualKey] : names) {
+            QTest::newRow(name) << QString::fromLatin1(name) << virtualKey;
+            QTest::addRow("%s lower", name) << QString::fromLatin1(name).toLower() << virtualKey;
+        }
+    }
+    void namesPressTheirKey()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, virtualKey);
+        RecordingKeyboard keyboard;
+        QVERIFY(SendKeysEx(keyboard, QLatin1Char('{') + name + QLatin1Char('}')).ok());
+        QCOMPARE(keyboard.events.size(), 2);
+        const QString key = QStringLiteral("%1:").arg(virtualKey, 2, 16, QLatin1Char('0'));
+        QVERIFY2(keyboard.events.at(0).startsWith(key), qPrintable(keyboard.events.join(' ')));
+        QVERIFY(keyboard.events.at(1).startsWith(key));
+    }
+
+    void unavailableKeyboardSendsNothing()
+    {
+        RecordingKeyboard keyboard;
+        keyboard.unavailable = QStringLiteral("Cannot open the X display \":9\" to send keys.");
+        const KeyboardStatus status = SendKeysEx(keyboard, QStringLiteral("12.5 g{ENTER}"));
+        QCOMPARE(status.error, keyboard.unavailable);
+        QVERIFY(keyboard.events.isEmpty());
+    }
+
+    // A key the keyboard lacks stops the text there, and Shift is not left held.
+    void missingKeyStopsWithModifiersReleased_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("events");
+        QTest::newRow("shifted letter")
+            << QStringLiteral("aBc") << "41:1e:0 41:1e:2 10:00:0 10:00:2";
+        QTest::newRow("key name") << QStringLiteral("1{F7}2") << "31:02:0 31:02:2";
+    }
+    void missingKeyStopsWithModifiersReleased()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, events);
+        RecordingKeyboard keyboard;
+        keyboard.missingKeys = {0x42, 0x76};
+        QVERIFY(!SendKeysEx(keyboard, text).ok());
+        QCOMPARE(keyboard.events.join(QLatin1Char(' ')), events);
+    }
+};
+
+QTEST_MAIN(TstSendKeys)
+#include "tst_send_keys.moc"

@@ -1,0 +1,193 @@
+#include "core/delivery/send_keys.h"
+#include "platform/x11/keyboard.h"
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QVBoxLayout>
+#include <QWidget>
+
+#include <memory>
+
+// X11 last: its macros (None, Bool, Status) break Qt headers.
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+
+namespace {
+
+// The test's own view of the server's keyboard mapping.
+class MappingProbe {
+public:
+    MappingProbe()
+        : m_display(XOpenDisplay(nullptr))
+    {
+        if (m_display)
+            XDisplayKeycodes(m_display, &m_min, &m_max);
+    }
+    ~MappingProbe()
+    {
+        if (m_display)
+            XCloseDisplay(m_display);
+    }
+    MappingProbe(const MappingProbe &) = delete;
+    MappingProbe &operator=(const MappingProbe &) = delete;
+
+    bool isOpen() const { return m_display != nullptr; }
+
+    // Keysyms per keycode first, then every keycode's keysyms.
+    QList<quint64> snapshot() const
+    {
+        int perKeycode = 0;
+        KeySym *syms =
+            XGetKeyboardMapping(m_display, KeyCode(m_min), m_max - m_min + 1, &perKeycode);
+        QList<quint64> result{quint64(perKeycode)};
+        for (int i = 0; i < (m_max - m_min + 1) * perKeycode; ++i)
+            result << syms[i];
+        XFree(syms);
+        return result;
+    }
+
+    QList<quint64> keysyms(int keycode) const
+    {
+        const QList<quint64> all = snapshot();
+        const int perKeycode = int(all.first());
+        return all.mid(1 + (keycode - m_min) * perKeycode, perKeycode);
+    }
+
+    void setKeysyms(int keycode, const QList<quint64> &keysyms)
+    {
+        std::vector<KeySym> syms(keysyms.begin(), keysyms.end());
+        XChangeKeyboardMapping(m_display, keycode, int(syms.size()), syms.data(), 1);
+        XSync(m_display, False);
+    }
+
+    int keycodeOf(KeySym keysym) const { return XKeysymToKeycode(m_display, keysym); }
+
+private:
+    Display *m_display = nullptr;
+    int m_min = 0;
+    int m_max = 0;
+};
+
+} // namespace
+
+// Types with XTest into real Qt widgets of this process, on the test's own Xvfb.
+class TstX11Keyboard : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QWidget> m_window;
+    QLineEdit *m_line = nullptr;
+    QPlainTextEdit *m_plain = nullptr;
+    std::unique_ptr<X11Keyboard> m_keyboard;
+    std::unique_ptr<MappingProbe> m_probe;
+
+    bool focus(QWidget *widget)
+    {
+        widget->setFocus();
+        return QTest::qWaitFor([&] { return widget->hasFocus(); });
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_window = std::make_unique<QWidget>();
+        auto *layout = new QVBoxLayout(m_window.get());
+        m_line = new QLineEdit;
+        m_plain = new QPlainTextEdit;
+        layout->addWidget(m_line);
+        layout->addWidget(m_plain);
+        m_window->show();
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        m_keyboard = std::make_unique<X11Keyboard>();
+        QVERIFY2(m_keyboard->available(), qPrintable(m_keyboard->available().error));
+        m_probe = std::make_unique<MappingProbe>();
+        QVERIFY(m_probe->isOpen());
+    }
+    void cleanupTestCase()
+    {
+        m_keyboard.reset();
+        m_window.reset();
+    }
+
+    // The text arrives exactly, also characters the US layout lacks, and the
+    // keyboard mapping is the same afterwards.
+    void typesIntoLineEdit_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        const auto row = [](const char *text, const char *shown) {
+            QTest::newRow(text) << QString::fromUtf8(text) << QString::fromUtf8(shown);
+        };
+        row("Ab1,5 g", "Ab1,5 g");
+        row("12.50 \xC2\xB5g", "12.50 \xC2\xB5g");
+        row("\xC3\xA4\xE2\x82\xAC\xC3\x9F", "\xC3\xA4\xE2\x82\xAC\xC3\x9F");
+        row("\xC3\x84\xC3\x96\xC3\x9C", "\xC3\x84\xC3\x96\xC3\x9C");
+        row("1\xC2\xB5"
+            "2\xC3\xA4"
+            "3\xC2\xB5",
+            "1\xC2\xB5"
+            "2\xC3\xA4"
+            "3\xC2\xB5");
+        row("\xCE\xA9 \xE2\x80\x93 \xF0\x9F\x98\x80", "\xCE\xA9 \xE2\x80\x93 \xF0\x9F\x98\x80");
+        row("[];'\\,./`-=", "[];'\\,./`-=");
+        row("!@#$&*()_|:\"<>?~", "!@#$&*()_|:\"<>?~");
+        row("{x}{DEL}", "{x}");
+        row("bc{HOME}a{END}x{LEFT}{BS}{END}", "abx");
+        row("+%^", "");
+    }
+    void typesIntoLineEdit()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        m_line->clear();
+        QVERIFY(focus(m_line));
+        const QList<quint64> before = m_probe->snapshot();
+        const KeyboardStatus status = SendKeysEx(*m_keyboard, text + QStringLiteral("#"));
+        QVERIFY2(status, qPrintable(status.error));
+        // The marker shows that everything before it has been read.
+        QTRY_COMPARE(m_line->text(), shown + QStringLiteral("#"));
+        QCOMPARE(m_probe->snapshot(), before);
+    }
+
+    void enterAndTabReachPlainText()
+    {
+        m_plain->clear();
+        QVERIFY(focus(m_plain));
+        QVERIFY(SendKeysEx(*m_keyboard, QStringLiteral("1{ENTER}2{TAB}3{enter}")));
+        QTRY_COMPARE(m_plain->toPlainText(), QStringLiteral("1\n2\t3\n"));
+    }
+
+    // A layout changed while the program runs (here Y and Z swapped, as on a
+    // German keyboard) is used for the next keys.
+    void followsLayoutChange()
+    {
+        const int y = m_probe->keycodeOf(XK_y);
+        const int z = m_probe->keycodeOf(XK_z);
+        const QList<quint64> ySyms = m_probe->keysyms(y);
+        const QList<quint64> zSyms = m_probe->keysyms(z);
+        QVERIFY(SendKeysEx(*m_keyboard, QString()));
+        m_probe->setKeysyms(y, zSyms);
+        m_probe->setKeysyms(z, ySyms);
+        m_line->clear();
+        QVERIFY(focus(m_line));
+        const KeyboardStatus status = SendKeysEx(*m_keyboard, QStringLiteral("zyZY"));
+        QTRY_COMPARE(m_line->text(), QStringLiteral("zyZY"));
+        m_probe->setKeysyms(y, ySyms);
+        m_probe->setKeysyms(z, zSyms);
+        QVERIFY(status);
+    }
+
+    void unreachableDisplayIsReported()
+    {
+        X11Keyboard keyboard(QStringLiteral(":4711"));
+        QVERIFY(!keyboard.available());
+        QVERIFY2(keyboard.available().error.contains(QLatin1String(":4711")),
+                 qPrintable(keyboard.available().error));
+        QCOMPARE(SendKeysEx(keyboard, QStringLiteral("1")).error, keyboard.available().error);
+        QCOMPARE(keyboard.VkKeyScanA('1'), qint16(-1));
+    }
+};
+
+QTEST_MAIN(TstX11Keyboard)
+#include "tst_x11_keyboard.moc"
