@@ -1,6 +1,7 @@
 #include "core/delivery/access_target.h"
 #include "core/mainform/mainform.h"
 #include "core/mainform/panel_bar.h"
+#include "tests/support/file_bytes.h"
 #include "tests/support/test_app.h"
 
 #include <QFile>
@@ -38,12 +39,6 @@ struct Fixture {
     QString deliver(const QString &text) { return toAccessDatabase(t.app, text); }
     QString status() { return t.app.mainWindow().Status()->panelText(1); }
 };
-
-QByteArray readAll(const QString &file)
-{
-    QFile f(file);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 } // namespace
 
@@ -117,7 +112,7 @@ void tst_access_target::failureIsShownAndDataKept()
     Fixture f;
     const QString file = content.isEmpty() ? f.t.path(fileName) : f.t.writeFile(fileName, content);
     const bool existed = QFile::exists(file);
-    const QByteArray before = readAll(file);
+    const QByteArray before = readFileBytes(file);
     f.t.app.settings.AccessFile = file;
     f.t.app.settings.AccessTable = table;
 
@@ -126,7 +121,7 @@ void tst_access_target::failureIsShownAndDataKept()
              qPrintable(failure));
     QCOMPARE(f.status(), failure);
     QCOMPARE(QFile::exists(file), existed);
-    QCOMPARE(readAll(file), before);
+    QCOMPARE(readFileBytes(file), before);
     QVERIFY(f.t.prompts.shown.isEmpty());
 }
 

@@ -1,5 +1,7 @@
 #include "platform/office/database.h"
 
+#include "tests/support/file_bytes.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -27,12 +29,6 @@ QString quoted(const QString &name)
 {
     return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QLatin1String("\"\"")) +
            QLatin1Char('"');
-}
-
-QByteArray readAll(const QString &file)
-{
-    QFile f(file);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // A sqlite3 process that holds a transaction on a database until it is destroyed.
@@ -115,7 +111,7 @@ void tst_database::refusesWhatIsNoDatabase()
     // Nothing created beside it, nothing changed in it.
     const QStringList expected = exists ? QStringList{fileName} : QStringList();
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), expected);
-    QCOMPARE(readAll(file), content);
+    QCOMPARE(readFileBytes(file), content);
 }
 
 void tst_database::writesAwkwardNames_data()

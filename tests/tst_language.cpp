@@ -1,6 +1,7 @@
 #include "core/language/language.h"
 #include "dialogs/folanguage_def.h"
 #include "platform/ini_file.h"
+#include "tests/support/file_bytes.h"
 #include "tests/support/test_app.h"
 
 #include <QApplication>
@@ -90,12 +91,6 @@ QStringList textsNotDefault(const LanguageTexts &texts, const QStringList &excep
     return differing;
 }
 
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 QString currentLanguage(const TestApp &t)
 {
     return ini::readValue(t.path(QStringLiteral("language.ini")), QStringLiteral("SPRACHE"),
@@ -176,7 +171,7 @@ void LanguageTest::keyList()
 
 void LanguageTest::shippedFileLayout()
 {
-    const QByteArray bytes = readAll(kShippedFolder + QStringLiteral("/language.ini"));
+    const QByteArray bytes = readFileBytes(kShippedFolder + QStringLiteral("/language.ini"));
     QVERIFY(!bytes.isEmpty());
     QVERIFY2(bytes.count('\n') == bytes.count("\r\n"), "every line ends in CRLF");
     auto decoder = QStringDecoder(QStringDecoder::Utf8);
@@ -220,7 +215,7 @@ void LanguageTest::shippedLanguage()
     QFETCH(QString, language);
     QFETCH(QString, helpFile);
 
-    const QByteArray shipped = readAll(kShippedFolder + QStringLiteral("/language.ini"));
+    const QByteArray shipped = readFileBytes(kShippedFolder + QStringLiteral("/language.ini"));
     const QString text = QString::fromUtf8(shipped);
     QStringList keys;
     for (const auto &section : sectionsOf(text))
@@ -236,14 +231,14 @@ void LanguageTest::shippedLanguage()
     TestApp t;
     t.writeFile(QStringLiteral("language.ini"), shipped);
     for (const QString &name : {QStringLiteral("mq36d.hlp"), QStringLiteral("mq36e.hlp")})
-        t.writeFile(name, readAll(kShippedFolder + QLatin1Char('/') + name));
+        t.writeFile(name, readFileBytes(kShippedFolder + QLatin1Char('/') + name));
 
     DialogDriver driver(Act::Choose, language);
     QVERIFY(Sprache_laden(t.app));
     QCOMPARE(driver.shown, 1);
     QCOMPARE(currentLanguage(t), language);
-    QCOMPARE(readAll(t.path(QStringLiteral("mq36.hlp"))),
-             readAll(kShippedFolder + QLatin1Char('/') + helpFile));
+    QCOMPARE(readFileBytes(t.path(QStringLiteral("mq36.hlp"))),
+             readFileBytes(kShippedFolder + QLatin1Char('/') + helpFile));
 
     // Every text is translated; the ID tokens are what the template editor writes.
     QCOMPARE(textsNotDefault(t.app.texts).size(), 220);
@@ -493,8 +488,8 @@ void LanguageTest::dialogHelpFile()
     QCOMPARE(currentLanguage(t), QStringLiteral("DEUTSCH"));
     const QString working = t.path(QStringLiteral("mq36.hlp"));
     QCOMPARE(QFile::exists(working), !expected.isEmpty());
-    QCOMPARE(readAll(working), expected);
-    QCOMPARE(readAll(t.path(QStringLiteral("mq36e.hlp"))), QByteArray("english help"));
+    QCOMPARE(readFileBytes(working), expected);
+    QCOMPARE(readFileBytes(t.path(QStringLiteral("mq36e.hlp"))), QByteArray("english help"));
 }
 
 void LanguageTest::dialogClosedWritesNothing()
@@ -511,8 +506,8 @@ void LanguageTest::dialogClosedWritesNothing()
     dialog.findChild<QComboBox *>(QStringLiteral("cboLanguage"))->setCurrentIndex(1);
     act(dialog, Act::Close);
     QCOMPARE(dialog.result(), int(QDialog::Rejected));
-    QCOMPARE(readAll(t.path(QStringLiteral("language.ini"))), ini);
-    QCOMPARE(readAll(t.path(QStringLiteral("mq36.hlp"))), QByteArray("old working copy"));
+    QCOMPARE(readFileBytes(t.path(QStringLiteral("language.ini"))), ini);
+    QCOMPARE(readFileBytes(t.path(QStringLiteral("mq36.hlp"))), QByteArray("old working copy"));
 }
 
 QTEST_MAIN(LanguageTest)

@@ -7,6 +7,8 @@
 #include "core/reception/telegram.h"
 #include "core/settings/settings.h"
 #include "platform/vb_datetime.h"
+#include "tests/support/file_bytes.h"
+#include "tests/support/measurement_road.h"
 #include "tests/support/tcp_instrument.h"
 #include "tests/support/test_app.h"
 
@@ -28,37 +30,17 @@ const QStringList kLocales{
     QStringLiteral("nb_NO"), QStringLiteral("pt_PT"), QStringLiteral("en_US"),
     QStringLiteral("C")};
 
-QByteArray readAll(const QString &file)
-{
-    QFile f(file);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-// Default settings (the telegram layout of defaultTelegram), online over a local
-// TCP port, each language text its own name, values go to werte.txt.
+// Online with "{Messwert}" alone into werte.txt.
 template <typename T> bool prepare(T &t, TcpInstrument &instrument, const QString &modus)
 {
-    readSettingsRecord(t.app, QString());
-    SettingsRecord &s = t.app.settings;
-    s.modus = modus;
-    s.stillstand = QStringLiteral("False");
-    s.entlastung = QStringLiteral("False");
-    s.anwendung = QStringLiteral("Text-Datei");
-    s.TextFile = t.path(QStringLiteral("werte.txt"));
-    s.format = QStringLiteral("{Messwert}");
-    LanguageTexts &x = t.app.texts;
-    for (const QString &key : LanguageTexts::keys())
-        *x.text(key) = key;
-    x.TextMesswert = QStringLiteral("Messwert");
-    t.app.m_waittime = 0.5;
-    QDir::setCurrent(t.folder.path());
-    return instrument.connect(t.app);
+    const bool online = prepareTextFileRoad(t, instrument, modus);
+    t.app.settings.format = QStringLiteral("{Messwert}");
+    return online;
 }
 
-void tickWith(mainform &mw, TcpInstrument &instrument, const QByteArray &value)
+void tickWithValue(mainform &mw, TcpInstrument &instrument, const QByteArray &value)
 {
-    instrument.sendLater(defaultTelegram('+', value, "g"));
-    mw.Timer1_Timer();
+    tickWith(mw, instrument, defaultTelegram('+', value, "g"));
 }
 
 } // namespace
@@ -168,7 +150,7 @@ void tst_locales::displayDecimals()
     QVERIFY(prepare(v, volumeInstrument, QStringLiteral("HOTKEY")));
     v.app.settings.anzeigemodus = QStringLiteral("1");
     v.app.settings.st_dichte = 0.8;
-    tickWith(v.app.mainWindow(), volumeInstrument, value);
+    tickWithValue(v.app.mainWindow(), volumeInstrument, value);
     QTEST(v.app.mainWindow().MesswertAnzeige()->text(), "volume");
 
     TimedTestApp f;
@@ -184,10 +166,10 @@ void tst_locales::displayDecimals()
     s.t_start = vb::TimeText(f.clock.now().time());
     mainform &mw = f.app.mainWindow();
     mw.Command5_Click(2);
-    tickWith(mw, flowInstrument, "10,5");
+    tickWithValue(mw, flowInstrument, "10,5");
     QCOMPARE(mw.MesswertAnzeige()->text(), QStringLiteral("0"));
     f.clock.advanceMs(10000);
-    tickWith(mw, flowInstrument, value);
+    tickWithValue(mw, flowInstrument, value);
     QTEST(mw.MesswertAnzeige()->text(), "flow");
 }
 
@@ -263,7 +245,7 @@ void tst_locales::limits()
     t.app.settings.UTG = utg;
     mainform &mw = t.app.mainWindow();
 
-    tickWith(mw, instrument, value);
+    tickWithValue(mw, instrument, value);
 
     QCOMPARE(QFile::exists(t.path(QStringLiteral("werte.txt"))), sent);
     QTEST(mw.Status()->panelText(1), "status");
@@ -280,7 +262,7 @@ void tst_locales::ignoredLimitReportedOnce()
     mainform &mw = t.app.mainWindow();
     const auto statusAfterTick = [&](const QString &otg) {
         s.OTG = otg;
-        tickWith(mw, instrument, "5");
+        tickWithValue(mw, instrument, "5");
         return mw.Status()->panelText(1);
     };
     const QString kg = QStringLiteral("OTG \"12.5 kg\" is no number: no upper limit");
@@ -291,7 +273,7 @@ void tst_locales::ignoredLimitReportedOnce()
              QStringLiteral("OTG \"abc\" is no number: no upper limit"));
     QCOMPARE(statusAfterTick(QStringLiteral("100")), QString());
     QCOMPARE(statusAfterTick(QStringLiteral("12.5 kg")), kg);
-    QCOMPARE(readAll(t.path(QStringLiteral("werte.txt"))).count('\n'), 5);
+    QCOMPARE(readFileBytes(t.path(QStringLiteral("werte.txt"))).count('\n'), 5);
 }
 
 void tst_locales::unloadingWaitThreshold_data()
@@ -324,7 +306,7 @@ void tst_locales::unloadingWaitThreshold()
     mw.Timer1_Timer();
 
     QCOMPARE(statusDuringWait, QStringLiteral("TextWarteAufEntlastung"));
-    QCOMPARE(readAll(t.path(QStringLiteral("werte.txt"))).count('\n'), 1);
+    QCOMPARE(readFileBytes(t.path(QStringLiteral("werte.txt"))).count('\n'), 1);
     QCOMPARE(mw.DDEValue()->text(), QLocale().toString(5.2));
 }
 

@@ -1,6 +1,8 @@
 #include "core/output/output_files.h"
 #include "core/output/protocol_file.h"
 
+#include "tests/support/file_bytes.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -19,12 +21,6 @@ namespace {
 const QString kTextFile = QStringLiteral("werte.txt");
 const QString kProtocol = QStringLiteral("protocol.txt");
 const char *const kAppendChild = "--append-until-refused";
-
-QByteArray readAll(const QString &file)
-{
-    QFile f(file);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 bool writeFile(const QString &file, const QByteArray &bytes)
 {
@@ -138,10 +134,10 @@ void tst_output_files::encodingOfExistingFile()
     OutputFiles files;
     const QString text = QStringLiteral("µä€Ω");
     QVERIFY(files.appendLine(file, text).ok());
-    QCOMPARE(readAll(file), before + appended);
+    QCOMPARE(readFileBytes(file), before + appended);
     // The second append keeps the encoding the first one chose.
     QVERIFY(files.appendLine(file, text).ok());
-    QCOMPARE(readAll(file), before + appended + appended);
+    QCOMPARE(readFileBytes(file), before + appended + appended);
 }
 
 void tst_output_files::verdictFollowsChangedFile_data()
@@ -171,7 +167,7 @@ void tst_output_files::verdictFollowsChangedFile()
         QVERIFY(writeFile(file, windows));
     }
     QVERIFY(files.appendLine(file, QStringLiteral("ä")).ok());
-    QCOMPARE(readAll(file), windows + "\xE4\r\n");
+    QCOMPARE(readFileBytes(file), windows + "\xE4\r\n");
 }
 
 void tst_output_files::fullDiskLeavesNoCutOffLine_data()
@@ -207,11 +203,11 @@ void tst_output_files::fullDiskLeavesNoCutOffLine()
     const AppendResult full = append(QStringLiteral("6.5"));
     QVERIFY(!full.ok());
     QVERIFY2(full.error.endsWith(reason(ENOSPC)), qPrintable(full.error));
-    QCOMPARE(readAll(file), before);
+    QCOMPARE(readFileBytes(file), before);
 
     disk.free();
     QVERIFY(append(QStringLiteral("11.50")).ok());
-    QCOMPARE(readAll(file), before + line);
+    QCOMPARE(readFileBytes(file), before + line);
 }
 
 // A disk that stays full gives one report per file, not one per value; the
@@ -257,7 +253,7 @@ void tst_output_files::fileSizeLimitIsReported()
     QByteArray lines;
     for (int i = 0; i < 100; ++i)
         lines += "12345678\r\n";
-    QCOMPARE(readAll(file), lines);
+    QCOMPARE(readFileBytes(file), lines);
 }
 
 int main(int argc, char **argv)

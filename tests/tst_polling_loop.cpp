@@ -2,6 +2,8 @@
 #include "core/mainform/panel_bar.h"
 #include "core/settings/settings.h"
 #include "platform/vb_datetime.h"
+#include "tests/support/file_bytes.h"
+#include "tests/support/measurement_road.h"
 #include "tests/support/tcp_instrument.h"
 #include "tests/support/test_app.h"
 
@@ -14,44 +16,7 @@
 #include <cerrno>
 #include <cstring>
 
-namespace {
-
-QByteArray readAll(const QString &file)
-{
-    QFile f(file);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-// Default settings with the German token texts, online over a local TCP port.
-template <typename T> bool prepare(T &t, TcpInstrument &instrument, const QString &modus)
-{
-    readSettingsRecord(t.app, QString());
-    SettingsRecord &s = t.app.settings;
-    s.modus = modus;
-    s.stillstand = QStringLiteral("False");
-    s.entlastung = QStringLiteral("False");
-    s.anwendung = QStringLiteral("Text-Datei");
-    s.TextFile = t.path(QStringLiteral("werte.txt"));
-    s.format = QStringLiteral("{Messwert}{TAB}{Einheit}");
-    LanguageTexts &x = t.app.texts;
-    for (const QString &key : LanguageTexts::keys())
-        *x.text(key) = key;
-    x.TextMesswert = QStringLiteral("Messwert");
-    x.TextEinheit = QStringLiteral("Einheit");
-    x.TextID_1 = QStringLiteral("ID_1");
-    t.app.m_waittime = 0.5;
-    QDir::setCurrent(t.folder.path());
-    return instrument.connect(t.app);
-}
-
-// One tick while the instrument sends bytes.
-void tickWith(mainform &mw, TcpInstrument &instrument, const QByteArray &bytes)
-{
-    instrument.sendLater(bytes);
-    mw.Timer1_Timer();
-}
-
-} // namespace
+namespace {} // namespace
 
 class tst_polling_loop : public QObject {
     Q_OBJECT
@@ -78,16 +43,16 @@ void tst_polling_loop::printModeSendsEveryTelegram()
 {
     TestApp t;
     TcpInstrument instrument;
-    QVERIFY(prepare(t, instrument, QStringLiteral("PRINT")));
+    QVERIFY(prepareTextFileRoad(t, instrument, QStringLiteral("PRINT")));
     mainform &mw = t.app.mainWindow();
 
     tickWith(mw, instrument, defaultTelegram('-', "12,50", "g"));
     tickWith(mw, instrument, defaultTelegram('+', "3,25", "kg"));
 
-    QCOMPARE(readAll(t.path(QStringLiteral("werte.txt"))),
+    QCOMPARE(readFileBytes(t.path(QStringLiteral("werte.txt"))),
              QByteArray("-12,50{TAB}g\r\n3,25{TAB}kg\r\n"));
     QCOMPARE(
-        readAll(t.path(QStringLiteral("protocol.txt"))),
+        readFileBytes(t.path(QStringLiteral("protocol.txt"))),
         "Datenstring: " + defaultTelegram('-', "12,50", "g") + "\r\nCommand: -12,50{TAB}g\r\n" +
             "Datenstring: " + defaultTelegram('+', "3,25", "kg") + "\r\nCommand: 3,25{TAB}kg\r\n");
     QCOMPARE(mw.DDEValue()->text(), QStringLiteral("3,25"));
@@ -104,7 +69,7 @@ void tst_polling_loop::hotkeyModeSendsOnRequest()
 {
     TestApp t;
     TcpInstrument instrument;
-    QVERIFY(prepare(t, instrument, QStringLiteral("HOTKEY")));
+    QVERIFY(prepareTextFileRoad(t, instrument, QStringLiteral("HOTKEY")));
     mainform &mw = t.app.mainWindow();
 
     tickWith(mw, instrument, defaultTelegram('+', "1,0", "g"));
@@ -114,22 +79,22 @@ void tst_polling_loop::hotkeyModeSendsOnRequest()
     t.app.bSendNow = true;
     tickWith(mw, instrument, defaultTelegram('+', "2,0", "g"));
     tickWith(mw, instrument, defaultTelegram('+', "3,0", "g"));
-    QCOMPARE(readAll(t.path(QStringLiteral("werte.txt"))), QByteArray("2,0{TAB}g\r\n"));
+    QCOMPARE(readFileBytes(t.path(QStringLiteral("werte.txt"))), QByteArray("2,0{TAB}g\r\n"));
 }
 
 void tst_polling_loop::pendingSendWithoutReading()
 {
     TestApp t;
     TcpInstrument instrument;
-    QVERIFY(prepare(t, instrument, QStringLiteral("HOTKEY")));
+    QVERIFY(prepareTextFileRoad(t, instrument, QStringLiteral("HOTKEY")));
     mainform &mw = t.app.mainWindow();
     mw.Command5_Click(7); // offline: no reading in mode HOTKEY
     QVERIFY(!mw.isOnline());
     t.app.bSendNow = true;
     mw.Timer1_Timer();
-    QCOMPARE(readAll(t.path(QStringLiteral("protocol.txt"))),
+    QCOMPARE(readFileBytes(t.path(QStringLiteral("protocol.txt"))),
              QByteArray("Datenstring: \r\nCommand: \r\n"));
-    QCOMPARE(readAll(t.path(QStringLiteral("werte.txt"))), QByteArray("\r\n"));
+    QCOMPARE(readFileBytes(t.path(QStringLiteral("werte.txt"))), QByteArray("\r\n"));
     QVERIFY(!t.app.bSendNow);
 }
 
@@ -195,7 +160,7 @@ void tst_polling_loop::rejections()
 
     TestApp t;
     TcpInstrument instrument;
-    QVERIFY(prepare(t, instrument, QStringLiteral("HOTKEY")));
+    QVERIFY(prepareTextFileRoad(t, instrument, QStringLiteral("HOTKEY")));
     t.app.settings.OTG = otg;
     t.app.settings.UTG = utg;
     t.app.settings.stillstand = stillstand;
@@ -214,7 +179,7 @@ void tst_polling_loop::noTelegramKeepsRequest()
 {
     TestApp t;
     TcpInstrument instrument;
-    QVERIFY(prepare(t, instrument, QStringLiteral("HOTKEY")));
+    QVERIFY(prepareTextFileRoad(t, instrument, QStringLiteral("HOTKEY")));
     t.app.m_waittime = 0.1;
     t.app.bSendNow = true;
     t.app.mainWindow().Timer1_Timer();
@@ -226,28 +191,28 @@ void tst_polling_loop::unwritableFilesAreReported()
 {
     TestApp t;
     TcpInstrument instrument;
-    QVERIFY(prepare(t, instrument, QStringLiteral("PRINT")));
+    QVERIFY(prepareTextFileRoad(t, instrument, QStringLiteral("PRINT")));
     const QString badFile = t.path(QStringLiteral("no/such/folder/werte.txt"));
     t.app.settings.TextFile = badFile;
     mainform &mw = t.app.mainWindow();
     tickWith(mw, instrument, defaultTelegram('+', "1,5", "g"));
     QVERIFY2(mw.Status()->panelText(1).startsWith(badFile + QStringLiteral(": ")),
              qPrintable(mw.Status()->panelText(1)));
-    QVERIFY(readAll(t.path(QStringLiteral("protocol.txt"))).contains("Command: 1,5{TAB}g"));
+    QVERIFY(readFileBytes(t.path(QStringLiteral("protocol.txt"))).contains("Command: 1,5{TAB}g"));
 
     QFile::remove(t.path(QStringLiteral("protocol.txt")));
     QDir(t.folder.path()).mkdir(QStringLiteral("protocol.txt")); // a folder in its place
     t.app.settings.TextFile = t.path(QStringLiteral("werte.txt"));
     tickWith(mw, instrument, defaultTelegram('+', "2,5", "g"));
     QVERIFY(mw.Status()->panelText(1).startsWith(QStringLiteral("protocol.txt: ")));
-    QCOMPARE(readAll(t.path(QStringLiteral("werte.txt"))), QByteArray("2,5{TAB}g\r\n"));
+    QCOMPARE(readFileBytes(t.path(QStringLiteral("werte.txt"))), QByteArray("2,5{TAB}g\r\n"));
 }
 
 void tst_polling_loop::timerCountSchedule()
 {
     TimedTestApp t;
     TcpInstrument instrument;
-    QVERIFY(prepare(t, instrument, QStringLiteral("TIMER")));
+    QVERIFY(prepareTextFileRoad(t, instrument, QStringLiteral("TIMER")));
     SettingsRecord &s = t.app.settings;
     const QDateTime start = t.clock.now();
     s.int_modus = QStringLiteral("1");
@@ -265,7 +230,7 @@ void tst_polling_loop::timerCountSchedule()
         t.clock.advanceMs(5000);
     }
     // Values at 0 s, 10 s and 20 s; the next accepted telegram stops the timer.
-    QCOMPARE(readAll(file), QByteArray("0,5{TAB}g\r\n10,5{TAB}g\r\n20,5{TAB}g\r\n"));
+    QCOMPARE(readFileBytes(file), QByteArray("0,5{TAB}g\r\n10,5{TAB}g\r\n20,5{TAB}g\r\n"));
     QVERIFY(!t.app.bTimerAktiv);
     QCOMPARE(t.app.lMesswertZaehler, 3);
 }
@@ -274,7 +239,7 @@ void tst_polling_loop::timerWaitsForStart()
 {
     TimedTestApp t;
     TcpInstrument instrument;
-    QVERIFY(prepare(t, instrument, QStringLiteral("TIMER")));
+    QVERIFY(prepareTextFileRoad(t, instrument, QStringLiteral("TIMER")));
     SettingsRecord &s = t.app.settings;
     const QDateTime start = t.clock.now().addSecs(3600);
     s.int_modus = QStringLiteral("0");
@@ -291,7 +256,7 @@ void tst_polling_loop::timerWaitsForStart()
 
     t.clock.setNow(start.addSecs(1));
     tickWith(mw, instrument, defaultTelegram('+', "2,5", "g"));
-    QCOMPARE(readAll(t.path(QStringLiteral("werte.txt"))), QByteArray("2,5{TAB}g\r\n"));
+    QCOMPARE(readFileBytes(t.path(QStringLiteral("werte.txt"))), QByteArray("2,5{TAB}g\r\n"));
     QCOMPARE(t.app.dtNaechsteMessung, vb::DateTimeText(start.addSecs(1))); // interval 0
 }
 
@@ -299,7 +264,7 @@ void tst_polling_loop::unloadingWait()
 {
     TestApp t;
     TcpInstrument instrument;
-    QVERIFY(prepare(t, instrument, QStringLiteral("PRINT")));
+    QVERIFY(prepareTextFileRoad(t, instrument, QStringLiteral("PRINT")));
     t.app.settings.entlastung = QStringLiteral("True");
     t.app.settings.UTG = QStringLiteral("5");
     mainform &mw = t.app.mainWindow();
@@ -311,13 +276,13 @@ void tst_polling_loop::unloadingWait()
     int linesDuringWait = 0;
     QString statusDuringWait;
     QTimer::singleShot(260, &mw, [&] {
-        linesDuringWait = int(readAll(t.path(QStringLiteral("werte.txt"))).count('\n'));
+        linesDuringWait = int(readFileBytes(t.path(QStringLiteral("werte.txt"))).count('\n'));
         statusDuringWait = mw.Status()->panelText(1);
     });
     mw.Timer1_Timer();
     QCOMPARE(linesDuringWait, 1);
     QCOMPARE(statusDuringWait, QStringLiteral("TextWarteAufEntlastung"));
-    QCOMPARE(readAll(t.path(QStringLiteral("werte.txt"))), QByteArray("8,5{TAB}g\r\n"));
+    QCOMPARE(readFileBytes(t.path(QStringLiteral("werte.txt"))), QByteArray("8,5{TAB}g\r\n"));
     QCOMPARE(mw.DDEValue()->text(), QStringLiteral("0,2"));
 }
 
@@ -327,7 +292,7 @@ void tst_polling_loop::failedWritesOutlastUnloadingWait()
 {
     TestApp t;
     TcpInstrument instrument;
-    QVERIFY(prepare(t, instrument, QStringLiteral("PRINT")));
+    QVERIFY(prepareTextFileRoad(t, instrument, QStringLiteral("PRINT")));
     t.app.settings.entlastung = QStringLiteral("True");
     t.app.settings.UTG = QStringLiteral("5");
     const QString badFile = t.path(QStringLiteral("no/such/folder/werte.txt"));
@@ -363,7 +328,7 @@ void tst_polling_loop::highBytesInOutputFiles()
     QFETCH(QByteArray, micro);
     TestApp t;
     TcpInstrument instrument;
-    QVERIFY(prepare(t, instrument, QStringLiteral("PRINT")));
+    QVERIFY(prepareTextFileRoad(t, instrument, QStringLiteral("PRINT")));
     const QString text = t.path(QStringLiteral("werte.txt"));
     const QString protocol = t.path(QStringLiteral("protocol.txt"));
     if (!before.isEmpty()) {
@@ -373,22 +338,22 @@ void tst_polling_loop::highBytesInOutputFiles()
     const QByteArray telegram = defaultTelegram('+', "1,5", "\xB5g");
     tickWith(t.app.mainWindow(), instrument, telegram);
 
-    QCOMPARE(readAll(text), before + "1,5{TAB}" + micro + "g\r\n");
-    QCOMPARE(readAll(protocol), before +
-                                    "Datenstring: " + QByteArray(telegram).replace("\xB5", micro) +
-                                    "\r\nCommand: 1,5{TAB}" + micro + "g\r\n");
+    QCOMPARE(readFileBytes(text), before + "1,5{TAB}" + micro + "g\r\n");
+    QCOMPARE(readFileBytes(protocol),
+             before + "Datenstring: " + QByteArray(telegram).replace("\xB5", micro) +
+                 "\r\nCommand: 1,5{TAB}" + micro + "g\r\n");
 }
 
 void tst_polling_loop::ticksDoNotOverlap()
 {
     TestApp t;
     TcpInstrument instrument;
-    QVERIFY(prepare(t, instrument, QStringLiteral("PRINT")));
+    QVERIFY(prepareTextFileRoad(t, instrument, QStringLiteral("PRINT")));
     mainform &mw = t.app.mainWindow();
     // A second tick while the first one waits for its telegram returns at once.
     QTimer::singleShot(5, &mw, [&] { mw.Timer1_Timer(); });
     tickWith(mw, instrument, defaultTelegram('+', "4,5", "g"));
-    QCOMPARE(readAll(t.path(QStringLiteral("werte.txt"))), QByteArray("4,5{TAB}g\r\n"));
+    QCOMPARE(readFileBytes(t.path(QStringLiteral("werte.txt"))), QByteArray("4,5{TAB}g\r\n"));
 }
 
 QTEST_MAIN(tst_polling_loop)

@@ -5,6 +5,7 @@
 #include "platform/ini_file.h"
 #include "platform/serial_port.h"
 #include "platform/vb_runtime.h"
+#include "tests/support/file_bytes.h"
 #include "tests/support/test_app.h"
 
 #include "tests/support/pty_pair.h"
@@ -22,12 +23,6 @@
 #include <unistd.h>
 
 namespace {
-
-QByteArray readAll(const QString &file)
-{
-    QFile f(file);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 // Every field of the record as "name=value", so two records compare as lists.
 QStringList dump(const SettingsRecord &s)
@@ -379,7 +374,7 @@ void tst_settings::badFilesLoadAsMissing()
     QCOMPARE(t.app.settings.baud, QStringLiteral("9600"));
     QCOMPARE(t.app.settings.portnum, QStringLiteral("2"));
     QCOMPARE(t.app.settings.mw_start, qint16(11));
-    QCOMPARE(readAll(file), content);
+    QCOMPARE(readFileBytes(file), content);
 
     // A folder in place of the file is unreadable: defaults as well.
     Einstellungen_laden(t.app, t.folder.path());
@@ -398,7 +393,7 @@ void tst_settings::roundTrip()
     const QString copy = t.path(QStringLiteral("copy.cfg"));
     QCOMPARE(Einstellungen_speichern(t.app, copy), SaveResult::Saved);
     QVERIFY(t.prompts.shown.isEmpty()); // a new file needs no question
-    QVERIFY(readAll(copy).contains("st_kennung=\" \""));
+    QVERIFY(readFileBytes(copy).contains("st_kennung=\" \""));
 
     TestApp second;
     isolatePorts(second);
@@ -414,7 +409,7 @@ void tst_settings::newFileHasSectionOrder()
     const QString file = t.path(QStringLiteral("new.cfg"));
     QCOMPARE(Einstellungen_speichern(t.app, file), SaveResult::Saved);
     QStringList sections;
-    for (const QByteArray &line : readAll(file).split('\n'))
+    for (const QByteArray &line : readFileBytes(file).split('\n'))
         if (line.startsWith('['))
             sections << QString::fromUtf8(line.trimmed());
     QCOMPARE(sections, QStringList({"[Port settings]", "[Anwendung]", "[Mode]", "[Entlastung]",
@@ -433,7 +428,7 @@ void tst_settings::overwriteAsksAndReplacesWhole()
     t.prompts.messageAnswers = {Prompts::Answer::Yes};
     QCOMPARE(Einstellungen_speichern(t.app, file), SaveResult::Saved);
     QCOMPARE(t.prompts.messages(), QStringList{QStringLiteral("Einstellungen überschreiben?")});
-    const QByteArray saved = readAll(file);
+    const QByteArray saved = readFileBytes(file);
     QVERIFY(saved.contains("baud=300"));
     QVERIFY(!saved.contains("hand=added"));
     QCOMPARE(entriesOf(t.folder.path()),
@@ -457,7 +452,7 @@ void tst_settings::declinedOverwriteLeavesFile()
         t.app.settings.baud = QStringLiteral("1200");
         t.prompts.messageAnswers = {answer};
         QCOMPARE(Einstellungen_speichern(t.app, file), SaveResult::Declined);
-        QCOMPARE(readAll(file), content);
+        QCOMPARE(readFileBytes(file), content);
         QCOMPARE(t.app.settings.baud, QStringLiteral("1200"));
     }
 }
@@ -472,7 +467,7 @@ void tst_settings::scratchCopyKeepsForeignKeys()
     t.app.settings.baud = QStringLiteral("4800");
     QCOMPARE(Einstellungen_speichern(t.app, file), SaveResult::Saved);
     QVERIFY(t.prompts.shown.isEmpty());
-    const QByteArray saved = readAll(file);
+    const QByteArray saved = readFileBytes(file);
     QVERIFY(saved.startsWith("[Port settings]\r\nbaud=4800\r\nhand=added\r\n"));
 }
 
@@ -535,7 +530,7 @@ void tst_settings::shippedFileIsAsSaved()
 
     const QString fresh = t.path(QStringLiteral("fresh.cfg"));
     QCOMPARE(Einstellungen_speichern(t.app, fresh), SaveResult::Saved);
-    QCOMPARE(readAll(fresh), readAll(shipped));
+    QCOMPARE(readFileBytes(fresh), readFileBytes(shipped));
 
     // As the exit does it: the file copied to tmp.cfg, the record saved into the copy.
     const QString copy = t.path(QStringLiteral("tmp.cfg"));
@@ -589,7 +584,7 @@ void tst_settings::savingKeepsEncoding()
 
     QString error;
     QCOMPARE(Einstellungen_speichern(t.app, file, &error), SaveResult::Saved);
-    const QByteArray saved = readAll(file);
+    const QByteArray saved = readFileBytes(file);
     QVERIFY2(saved.contains('\n' + textFileLine + lineEnd), saved.constData());
     QVERIFY2(saved.contains('\n' + tableLine + lineEnd), saved.constData());
     QCOMPARE(saved.startsWith("\xEF\xBB\xBF"), bom);
@@ -644,7 +639,7 @@ void tst_settings::replacedFileStaysTheSame()
     QString error;
     QCOMPARE(Einstellungen_speichern(t.app, t.path(name), &error), SaveResult::Saved);
 
-    QVERIFY(readAll(real).contains("baud=4800"));
+    QVERIFY(readFileBytes(real).contains("baud=4800"));
     QCOMPARE(modeOf(real), mode_t(mode));
     QCOMPARE(statOf(real).st_uid, before.st_uid);
     QCOMPARE(statOf(real).st_gid, before.st_gid);
@@ -688,7 +683,7 @@ void tst_settings::refusedValueWritesNothing()
     QCOMPARE(Einstellungen_speichern(t.app, file, &error), SaveResult::Failed);
     QVERIFY2(error.contains(QLatin1String("Format")), qPrintable(error));
     QCOMPARE(QFileInfo::exists(file), !before.isEmpty());
-    QCOMPARE(readAll(file), before);
+    QCOMPARE(readFileBytes(file), before);
     QCOMPARE(entriesOf(t.folder.path()), entriesBefore);
 }
 
@@ -788,9 +783,9 @@ void tst_settings::permissionsOfOrdinaryUser()
                          run.output.value(QStringLiteral("error"));
     QVERIFY2(said.contains(message), qPrintable(said));
     QVERIFY(setMode(file, 0644));
-    QCOMPARE(readAll(file).contains("baud=4800"), written);
+    QCOMPARE(readFileBytes(file).contains("baud=4800"), written);
     if (!written)
-        QCOMPARE(readAll(file), before);
+        QCOMPARE(readFileBytes(file), before);
     QCOMPARE(statOf(file).st_ino, inode);
     QCOMPARE(entriesOf(t.folder.path()),
              QStringList({QStringLiteral("program"), QStringLiteral("waage.cfg")}));
@@ -808,7 +803,7 @@ void tst_settings::crashedSaveIsCleanedUp()
         runHelper({QStringLiteral("save"), t.folder.path(), file, QStringLiteral("512")}, false);
     QVERIFY(run.finished);
     QVERIFY(run.crashed);
-    QCOMPARE(readAll(file), before);
+    QCOMPARE(readFileBytes(file), before);
     const QStringList left = entriesOf(t.folder.path()).filter(QRegularExpression(kScratchOfWaage));
     QCOMPARE(left.size(), 1);
     QCOMPARE(entriesOf(t.folder.path()).size(), 3); // with mondrelquist.ini
@@ -816,7 +811,7 @@ void tst_settings::crashedSaveIsCleanedUp()
     Einstellungen_laden(t.app, file);
     t.app.settings.baud = QStringLiteral("4800");
     QCOMPARE(Einstellungen_speichern(t.app, file), SaveResult::Saved);
-    QVERIFY(readAll(file).contains("baud=4800"));
+    QVERIFY(readFileBytes(file).contains("baud=4800"));
     QCOMPARE(entriesOf(t.folder.path()),
              QStringList({QStringLiteral("mondrelquist.ini"), QStringLiteral("waage.cfg")}));
 }
