@@ -94,18 +94,19 @@ bool parse(pugi::xml_document &doc, const QByteArray &bytes)
                                 pugi::parse_full | pugi::parse_ws_pcdata));
 }
 
-QString localName(const pugi::xml_node &node)
+// Element names compare without their namespace prefix ("x:c" is "c").
+bool hasLocalName(const pugi::xml_node &node, const char *local)
 {
-    const QString name = QString::fromUtf8(node.name());
-    return name.mid(name.indexOf(QLatin1Char(':')) + 1);
+    const char *name = node.name();
+    const char *colon = std::strchr(name, ':');
+    return std::strcmp(colon ? colon + 1 : name, local) == 0;
 }
 
 template <typename Visit>
 void forEachChild(const pugi::xml_node &parent, const char *name, Visit visit)
 {
-    const QString wanted = QString::fromLatin1(name);
     for (pugi::xml_node child : parent.children())
-        if (child.type() == pugi::node_element && localName(child) == wanted)
+        if (child.type() == pugi::node_element && hasLocalName(child, name))
             visit(child);
 }
 
