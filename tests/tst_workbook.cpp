@@ -140,6 +140,9 @@ void tst_workbook::writesValueByLocale_data()
         << "esc\x1b\rx" << QVariant("esc_x001B__x000D_x") << "esc\x1b\rx";
     QTest::newRow("literal escape form") << "C"
                                          << "_x0041_" << QVariant("_x005F_x0041_") << "_x0041_";
+    QTest::newRow("not quite the escape form")
+        << "C"
+        << "_x+1B2_ _x1G2_" << QVariant("_x+1B2_ _x1G2_") << "_x+1B2_ _x1G2_";
     QTest::newRow("outer blanks") << "C"
                                   << " g " << QVariant(" g ") << " g ";
     QTest::newRow("non-ASCII") << "C"

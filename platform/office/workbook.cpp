@@ -5,6 +5,7 @@
 #include <QLocale>
 #include <QStringList>
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -177,9 +178,10 @@ bool isEscapeAt(const QString &s, qsizetype i)
     if (i + 7 > s.size() || s[i] != QLatin1Char('_') || s[i + 1] != QLatin1Char('x') ||
         s[i + 6] != QLatin1Char('_'))
         return false;
-    bool ok = false;
-    s.mid(i + 2, 4).toUShort(&ok, 16);
-    return ok;
+    for (qsizetype k = i + 2; k < i + 6; ++k)
+        if (!isxdigit(s[k].toLatin1()))
+            return false;
+    return true;
 }
 
 QString unescaped(const QString &s)
