@@ -1,5 +1,7 @@
 #include "platform/office/workbook.h"
 
+#include "platform/posix_file.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
@@ -32,11 +34,6 @@ struct ZipFileClose {
 ControlStatus failure(const QString &file, const QString &reason)
 {
     return ControlStatus::failure(Workbook::kError, QStringLiteral("%1: %2").arg(file, reason));
-}
-
-QString systemError()
-{
-    return QString::fromLocal8Bit(std::strerror(errno));
 }
 
 QString zipErrorText(int code)
@@ -476,7 +473,7 @@ ControlStatus Workbook::open(const QString &file, const QString &sheet)
     impl->file = info.canonicalFilePath();
     const std::optional<FileIdentity> identity = FileIdentity::of(impl->file);
     if (!identity)
-        return failure(file, systemError());
+        return failure(file, posix::reason(errno));
     impl->opened = *identity;
     int code = 0;
     impl->zip.reset(zip_open(QFile::encodeName(impl->file).constData(), 0, &code));
@@ -563,7 +560,7 @@ ControlStatus Workbook::saveAndClose()
     // The temporary file is renamed over the workbook, which rename() allows even
     // for a read-only file: honour its mode as Excel does.
     if (::faccessat(AT_FDCWD, path.constData(), W_OK, AT_EACCESS) != 0)
-        return failure(d->file, QStringLiteral("cannot be saved: %1").arg(systemError()));
+        return failure(d->file, QStringLiteral("cannot be saved: %1").arg(posix::reason(errno)));
 
     d->written.clear();
     ByteWriter writer(d->written);
