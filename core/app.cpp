@@ -2,6 +2,7 @@
 
 #include "core/mainform/mainform.h"
 #include "platform/x11/keyboard.h"
+#include "platform/x11/window_list.h"
 
 #include <QCoreApplication>
 
@@ -17,6 +18,18 @@ App::~App() = default;
 QString App::programFile(const QString &name) const
 {
     return m_programFolder + QLatin1Char('/') + name;
+}
+
+WindowList &App::windows()
+{
+    if (!m_windows)
+        m_windows = std::make_unique<X11WindowList>();
+    return *m_windows;
+}
+
+void App::installWindows(std::unique_ptr<WindowList> windows)
+{
+    m_windows = std::move(windows);
 }
 
 Keyboard &App::keyboard()

@@ -13,6 +13,7 @@
 class Clock;
 class Keyboard;
 class Prompts;
+class WindowList;
 class mainform;
 
 // The one shared state object: the settings record, the language texts, the
@@ -33,6 +34,9 @@ public:
     // Synthetic keystrokes; the X11 display's on first use unless a test installed another.
     Keyboard &keyboard();
     void installKeyboard(std::unique_ptr<Keyboard> keyboard);
+    // The desktop's windows; the X11 display's on first use unless a test installed others.
+    WindowList &windows();
+    void installWindows(std::unique_ptr<WindowList> windows);
 
     // The settings file named on the command line, taken whole ("" for none).
     QString commandLine;
@@ -69,6 +73,7 @@ private:
     QString m_programFolder;
     Prompts &m_prompts;
     Clock &m_clock;
+    std::unique_ptr<WindowList> m_windows;
     std::unique_ptr<mainform> m_mainform;
     std::unique_ptr<Keyboard> m_keyboard;
     bool m_ended = false;
