@@ -2,6 +2,7 @@
 #include "core/mainform/mainform.h"
 #include "core/mainform/panel_bar.h"
 #include "tests/support/file_bytes.h"
+#include "tests/support/sqlite_cli.h"
 #include "tests/support/test_app.h"
 
 #include <QFile>
@@ -10,17 +11,6 @@
 #include <QtTest>
 
 namespace {
-
-// Runs sql on file with the sqlite3 command-line tool; returns its output lines.
-QStringList sqlite(const QString &file, const QString &sql)
-{
-    QProcess cli;
-    cli.start(QStringLiteral("sqlite3"), {QStringLiteral("-batch"), file, sql});
-    if (!cli.waitForFinished(10'000) || cli.exitCode() != 0)
-        return {QStringLiteral("sqlite3 failed: ") + QString::fromUtf8(cli.readAllStandardError())};
-    return QString::fromUtf8(cli.readAllStandardOutput())
-        .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-}
 
 const QString kRows = QStringLiteral("SELECT quote(a), quote(b), quote(c) FROM Werte");
 

@@ -1,6 +1,7 @@
 #include "platform/office/database.h"
 
 #include "tests/support/file_bytes.h"
+#include "tests/support/sqlite_cli.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -13,17 +14,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-
-// Runs sql on file with the sqlite3 command-line tool; returns its output lines.
-QStringList sqlite(const QString &file, const QString &sql)
-{
-    QProcess cli;
-    cli.start(QStringLiteral("sqlite3"), {QStringLiteral("-batch"), file, sql});
-    if (!cli.waitForFinished(10'000) || cli.exitCode() != 0)
-        return {QStringLiteral("sqlite3 failed: ") + QString::fromUtf8(cli.readAllStandardError())};
-    return QString::fromUtf8(cli.readAllStandardOutput())
-        .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-}
 
 QString quoted(const QString &name)
 {

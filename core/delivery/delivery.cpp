@@ -1,11 +1,17 @@
 #include "core/delivery/delivery.h"
 
 #include "core/app.h"
+#include "core/delivery/access_target.h"
+#include "core/delivery/excel_target.h"
+#include "core/delivery/find_application.h"
+#include "core/delivery/send_keys.h"
 #include "core/mainform/mainform.h"
 #include "core/mainform/panel_bar.h"
 #include "core/mainform/program_title.h"
 #include "core/output/output_files.h"
 #include "platform/prompts.h"
+#include "platform/vb_strings.h"
+#include "platform/x11/window_list.h"
 
 #include <QLineEdit>
 
@@ -22,24 +28,68 @@ QString toTextFile(App &app, const QString &text)
     return written.error;
 }
 
+QString typeKeys(App &app, const QString &text)
+{
+    const KeyboardStatus typed = SendKeysEx(app.keyboard(), text);
+    if (!typed)
+        app.mainWindow().fnUpdateStatus(typed.error);
+    return typed.error;
+}
+
+// Keystrokes into the topmost window whose title holds the target text.
+QString toApplicationWindow(App &app, const QString &text)
+{
+    const QString title = fnFindeAnwendung(app);
+    const ControlStatus activated = app.windows().activateWindowByTitle(title);
+    if (activated)
+        return typeKeys(app, text);
+
+    const QString program = appListProgramFile(app);
+    app.prompts().message(QStringLiteral("Anwendung %1 nicht aktiv")
+                              .arg(program.isEmpty() ? app.settings.anwendung : program),
+                          programTitle());
+    mainform &mw = app.mainWindow();
+    mw.Command5_Click(3);
+    mw.Command5_Click(7);
+    // Typing now would put the value into whatever window has the focus.
+    const QString why =
+        title.isEmpty()
+            ? QStringLiteral("no window title contains \"%1\"").arg(app.settings.anwendung)
+            : activated.detail;
+    const QString failure = QStringLiteral("%1; the value was not typed").arg(why);
+    mw.fnUpdateStatus(failure);
+    return failure;
+}
+
 } // namespace
 
 QString Wert_senden(App &app, const QString &strAusgabe)
 {
     app.prompts().beep();
     const QString &target = app.settings.anwendung;
-    mainform &mw = app.mainWindow();
-    if (target == QLatin1String("DDE-Kanal"))
-        mw.DDESTRING()->setText(strAusgabe);
-    else if (target == QLatin1String("Text-Datei"))
-        return toTextFile(app, strAusgabe);
-    else if (target != QLatin1String("XML-Datei")) {
-        // Workbook, database and keystroke targets are not available in this build.
-        const QString failure = QStringLiteral("%1: target not available").arg(target);
-        mw.fnUpdateStatus(failure);
-        return failure;
+    if (target == QLatin1String("DDE-Kanal")) {
+        app.mainWindow().DDESTRING()->setText(strAusgabe);
+        return {};
     }
-    return {};
+    if (target == QLatin1String("Excel-Datei"))
+        return deliverToExcelFile(app, strAusgabe);
+    if (target == QLatin1String("Text-Datei"))
+        return toTextFile(app, strAusgabe);
+    if (target == QLatin1String("XML-Datei"))
+        return {};
+    if (target == QLatin1String("Access-Datenbank"))
+        return toAccessDatabase(app, strAusgabe);
+    if (target == QLatin1String("*free*"))
+        return typeKeys(app, strAusgabe);
+    return toApplicationWindow(app, strAusgabe);
+}
+
+QString appListProgramFile(const App &app)
+{
+    const auto &list = app.settings.AppList;
+    if (app.AppIndex < 0 || app.AppIndex >= list.size())
+        return {};
+    return vb::Trim(list[app.AppIndex][2]);
 }
 
 void reportWriteFailure(App &app, const AppendResult &result)

@@ -10,6 +10,10 @@ struct AppendResult;
 // is returned (empty when delivered), so the caller can show it again later.
 QString Wert_senden(App &app, const QString &strAusgabe);
 
+// The program file of the target application (column 2 of AppList at AppIndex),
+// "" when AppIndex addresses no entry; the delivery messages name it.
+QString appListProgramFile(const App &app);
+
 // Shows a failed write in a message box the first time its file fails, and again
 // only after a write to it has succeeded: a full disk gives one box per file,
 // not one per value.

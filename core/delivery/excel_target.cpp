@@ -1,5 +1,7 @@
 #include "core/delivery/excel_target.h"
 
+#include "core/delivery/delivery.h"
+
 #include "core/app.h"
 #include "core/mainform/mainform.h"
 #include "core/mainform/program_title.h"
@@ -21,10 +23,8 @@ constexpr int kAttempts = 3;
 // workbook itself when AppIndex addresses no entry.
 QString messageFileName(const App &app)
 {
-    const auto &list = app.settings.AppList;
-    const QString program =
-        app.AppIndex >= 0 && app.AppIndex < list.size() ? list[app.AppIndex][2] : QString();
-    return vb::Trim(program).isEmpty() ? app.settings.ExcelFile : program;
+    const QString program = appListProgramFile(app);
+    return program.isEmpty() ? app.settings.ExcelFile : program;
 }
 
 // Row search: the first row from 1 down whose column A is blank.

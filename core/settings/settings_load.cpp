@@ -1,6 +1,7 @@
 #include "core/settings/settings.h"
 
 #include "core/app.h"
+#include "core/delivery/find_application.h"
 #include "core/mainform/control_tag.h"
 #include "core/mainform/mainform.h"
 #include "core/mainform/panel_bar.h"
@@ -191,6 +192,8 @@ QString Einstellungen_laden(App &app, const QString &file)
     mw.Status1()->setPanelText(2, app.settings.anwendung);
     app.strAusgabe = app.settings.format;
     mw.Status1()->setPanelText(3, app.strAusgabe);
+    if (!file.isEmpty())
+        fnFindeAnwendung(app);
     // Last, so that the link status does not hide that these are only defaults.
     if (!unreadable.isEmpty())
         mw.fnUpdateStatus(unreadable);

@@ -1,0 +1,13 @@
+#include "tests/support/sqlite_cli.h"
+
+#include <QProcess>
+
+QStringList sqlite(const QString &file, const QString &sql)
+{
+    QProcess cli;
+    cli.start(QStringLiteral("sqlite3"), {QStringLiteral("-batch"), file, sql});
+    if (!cli.waitForFinished(10'000) || cli.exitCode() != 0)
+        return {QStringLiteral("sqlite3 failed: ") + QString::fromUtf8(cli.readAllStandardError())};
+    return QString::fromUtf8(cli.readAllStandardOutput())
+        .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
