@@ -9,7 +9,7 @@
 #include "core/mainform/mainform.h"
 #include "core/reception/telegram.h"
 #include "core/settings/settings.h"
-#include "platform/serial_port.h"
+#include "platform/ports/serial_port.h"
 #include "tests/support/byte_flood.h"
 #include "tests/support/pty_pair.h"
 #include "tests/support/tcp_instrument.h"

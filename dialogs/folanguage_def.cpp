@@ -1,7 +1,7 @@
 #include "dialogs/folanguage_def.h"
 
 #include "core/app.h"
-#include "platform/ini_file.h"
+#include "platform/ini/ini_file.h"
 
 #include <QComboBox>
 #include <QFile>

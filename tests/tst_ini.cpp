@@ -1,4 +1,4 @@
-#include "platform/ini_file.h"
+#include "platform/ini/ini_file.h"
 
 #include <QDir>
 #include <QElapsedTimer>

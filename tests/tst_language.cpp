@@ -1,6 +1,6 @@
 #include "core/language/language.h"
 #include "dialogs/folanguage_def.h"
-#include "platform/ini_file.h"
+#include "platform/ini/ini_file.h"
 #include "tests/support/file_bytes.h"
 #include "tests/support/test_app.h"
 

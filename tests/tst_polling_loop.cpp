@@ -1,7 +1,7 @@
 #include "core/mainform/mainform.h"
 #include "core/mainform/panel_bar.h"
 #include "core/settings/settings.h"
-#include "platform/vb_datetime.h"
+#include "platform/vb/vb_datetime.h"
 #include "tests/support/file_bytes.h"
 #include "tests/support/measurement_road.h"
 #include "tests/support/tcp_instrument.h"

@@ -1,5 +1,5 @@
-#include "platform/com_ports.h"
-#include "platform/serial_port.h"
+#include "platform/ports/com_ports.h"
+#include "platform/ports/serial_port.h"
 #include "tests/support/pty_pair.h"
 
 #include <QFile>

@@ -2,9 +2,9 @@
 #include "core/mainform/panel_bar.h"
 #include "core/settings/settings.h"
 #include "core/settings/settings_tables.h"
-#include "platform/ini_file.h"
-#include "platform/serial_port.h"
-#include "platform/vb_runtime.h"
+#include "platform/ini/ini_file.h"
+#include "platform/ports/serial_port.h"
+#include "platform/vb/vb_runtime.h"
 #include "tests/support/file_bytes.h"
 #include "tests/support/test_app.h"
 

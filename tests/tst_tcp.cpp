@@ -1,4 +1,4 @@
-#include "platform/tcp_socket.h"
+#include "platform/ports/tcp_socket.h"
 
 #include <QSignalSpy>
 #include <QTcpServer>

@@ -1,4 +1,4 @@
-#include "platform/vb_runtime.h"
+#include "platform/vb/vb_runtime.h"
 
 #include <QLocale>
 #include <QTest>

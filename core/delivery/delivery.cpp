@@ -10,7 +10,7 @@
 #include "core/mainform/program_title.h"
 #include "core/output/output_files.h"
 #include "platform/prompts.h"
-#include "platform/vb_strings.h"
+#include "platform/vb/vb_strings.h"
 #include "platform/x11/window_list.h"
 
 #include <QLineEdit>

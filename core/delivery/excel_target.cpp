@@ -7,7 +7,7 @@
 #include "core/mainform/program_title.h"
 #include "platform/office/workbook.h"
 #include "platform/prompts.h"
-#include "platform/vb_strings.h"
+#include "platform/vb/vb_strings.h"
 
 #include <QCoreApplication>
 

@@ -1,6 +1,6 @@
 #include "core/delivery/send_keys.h"
 
-#include "platform/cp1252.h"
+#include "platform/vb/cp1252.h"
 
 #include <array>
 #include <optional>

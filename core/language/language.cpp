@@ -3,7 +3,7 @@
 #include "core/app.h"
 #include "core/mainform/program_title.h"
 #include "dialogs/folanguage_def.h"
-#include "platform/ini_file.h"
+#include "platform/ini/ini_file.h"
 #include "platform/prompts.h"
 
 namespace {

@@ -1,8 +1,8 @@
 #include "core/mainform/limits.h"
 
 #include "core/reception/telegram_fields.h"
-#include "platform/vb_runtime.h"
-#include "platform/vb_strings.h"
+#include "platform/vb/vb_runtime.h"
+#include "platform/vb/vb_strings.h"
 
 #include <QStringList>
 #include <utility>

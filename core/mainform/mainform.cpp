@@ -4,11 +4,11 @@
 #include "core/mainform/control_tag.h"
 #include "core/mainform/panel_bar.h"
 #include "core/mainform/program_title.h"
-#include "platform/serial_port.h"
-#include "platform/tcp_socket.h"
-#include "platform/vb_caption.h"
-#include "platform/vb_runtime.h"
-#include "platform/vb_timer.h"
+#include "platform/ports/serial_port.h"
+#include "platform/ports/tcp_socket.h"
+#include "platform/vb/vb_caption.h"
+#include "platform/vb/vb_runtime.h"
+#include "platform/vb/vb_timer.h"
 
 #include <QGridLayout>
 #include <QLabel>

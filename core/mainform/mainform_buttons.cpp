@@ -3,11 +3,11 @@
 #include "core/app.h"
 #include "core/mainform/control_tag.h"
 #include "core/mainform/panel_bar.h"
-#include "platform/serial_port.h"
-#include "platform/tcp_socket.h"
-#include "platform/vb_caption.h"
-#include "platform/vb_datetime.h"
-#include "platform/vb_timer.h"
+#include "platform/ports/serial_port.h"
+#include "platform/ports/tcp_socket.h"
+#include "platform/vb/vb_caption.h"
+#include "platform/vb/vb_datetime.h"
+#include "platform/vb/vb_timer.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -11,7 +11,7 @@
 #include "core/reception/telegram.h"
 #include "core/reception/telegram_fields.h"
 #include "platform/clock.h"
-#include "platform/vb_datetime.h"
+#include "platform/vb/vb_datetime.h"
 
 #include <QCoreApplication>
 #include <QLabel>

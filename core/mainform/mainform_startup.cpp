@@ -9,13 +9,13 @@
 #include "core/settings/settings.h"
 #include "dialogs/load_set.h"
 #include "platform/clock.h"
-#include "platform/com_ports.h"
+#include "platform/ports/com_ports.h"
+#include "platform/ports/serial_port.h"
+#include "platform/ports/tcp_socket.h"
 #include "platform/prompts.h"
-#include "platform/serial_port.h"
-#include "platform/tcp_socket.h"
-#include "platform/vb_caption.h"
-#include "platform/vb_datetime.h"
-#include "platform/vb_timer.h"
+#include "platform/vb/vb_caption.h"
+#include "platform/vb/vb_datetime.h"
+#include "platform/vb/vb_timer.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -3,8 +3,8 @@
 #include "core/app.h"
 #include "core/output/output_template.h"
 #include "core/reception/telegram_fields.h"
-#include "platform/vb_runtime.h"
-#include "platform/vb_strings.h"
+#include "platform/vb/vb_runtime.h"
+#include "platform/vb/vb_strings.h"
 
 #include <QLocale>
 

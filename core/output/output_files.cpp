@@ -1,7 +1,7 @@
 #include "core/output/output_files.h"
 
-#include "platform/cp1252.h"
-#include "platform/posix_file.h"
+#include "platform/files/posix_file.h"
+#include "platform/vb/cp1252.h"
 
 #include <QByteArray>
 #include <QFile>

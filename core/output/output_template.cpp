@@ -4,8 +4,8 @@
 #include "core/mainform/mainform.h"
 #include "platform/clock.h"
 #include "platform/prompts.h"
-#include "platform/vb_runtime.h"
-#include "platform/vb_strings.h"
+#include "platform/vb/vb_runtime.h"
+#include "platform/vb/vb_strings.h"
 
 #include <array>
 

@@ -4,11 +4,11 @@
 #include "core/mainform/mainform.h"
 #include "core/output/output_builder.h"
 #include "core/reception/telegram_fields.h"
-#include "platform/cp1252.h"
-#include "platform/serial_port.h"
-#include "platform/tcp_socket.h"
-#include "platform/vb_runtime.h"
-#include "platform/vb_strings.h"
+#include "platform/ports/serial_port.h"
+#include "platform/ports/tcp_socket.h"
+#include "platform/vb/cp1252.h"
+#include "platform/vb/vb_runtime.h"
+#include "platform/vb/vb_strings.h"
 
 #include <QDeadlineTimer>
 #include <QEventLoop>

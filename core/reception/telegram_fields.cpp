@@ -1,7 +1,7 @@
 #include "core/reception/telegram_fields.h"
 
-#include "platform/vb_runtime.h"
-#include "platform/vb_strings.h"
+#include "platform/vb/vb_runtime.h"
+#include "platform/vb/vb_strings.h"
 
 #include <QLocale>
 #include <QRegularExpression>

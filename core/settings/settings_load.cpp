@@ -8,8 +8,8 @@
 #include "core/mainform/program_title.h"
 #include "core/settings/settings_tables.h"
 #include "platform/clock.h"
-#include "platform/ini_file.h"
-#include "platform/vb_runtime.h"
+#include "platform/ini/ini_file.h"
+#include "platform/vb/vb_runtime.h"
 
 #include <QPushButton>
 

@@ -4,9 +4,9 @@
 #include "core/mainform/mainform.h"
 #include "core/mainform/program_title.h"
 #include "core/settings/settings_tables.h"
-#include "platform/ini_file.h"
+#include "platform/ini/ini_file.h"
 #include "platform/prompts.h"
-#include "platform/vb_runtime.h"
+#include "platform/vb/vb_runtime.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,8 +1,8 @@
 #include "core/settings/settings_tables.h"
 
-#include "platform/ini_file.h"
-#include "platform/vb_runtime.h"
-#include "platform/vb_strings.h"
+#include "platform/ini/ini_file.h"
+#include "platform/vb/vb_runtime.h"
+#include "platform/vb/vb_strings.h"
 
 namespace {
 

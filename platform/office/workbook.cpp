@@ -1,6 +1,6 @@
 #include "platform/office/workbook.h"
 
-#include "platform/posix_file.h"
+#include "platform/files/posix_file.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "platform/x11/keyboard.h"
 
-#include "platform/cp1252.h"
+#include "platform/vb/cp1252.h"
 
 #include <QEventLoop>
 #include <QTimer>

@@ -2,7 +2,7 @@
 
 #include "core/app.h"
 #include "core/mainform/mainform.h"
-#include "platform/tcp_socket.h"
+#include "platform/ports/tcp_socket.h"
 
 #include <QTest>
 #include <QTimer>

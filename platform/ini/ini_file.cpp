@@ -1,7 +1,7 @@
-#include "platform/ini_file.h"
+#include "platform/ini/ini_file.h"
 
-#include "platform/cp1252.h"
-#include "platform/file_replace.h"
+#include "platform/files/file_replace.h"
+#include "platform/vb/cp1252.h"
 
 #include <QFile>
 #include <QFileInfo>

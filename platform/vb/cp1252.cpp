@@ -1,4 +1,4 @@
-#include "platform/cp1252.h"
+#include "platform/vb/cp1252.h"
 
 #include <array>
 

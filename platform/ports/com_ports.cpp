@@ -1,6 +1,6 @@
-#include "platform/com_ports.h"
+#include "platform/ports/com_ports.h"
 
-#include "platform/ini_file.h"
+#include "platform/ini/ini_file.h"
 
 #include <QDir>
 #include <QFile>

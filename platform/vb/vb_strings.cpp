@@ -1,4 +1,4 @@
-#include "platform/vb_strings.h"
+#include "platform/vb/vb_strings.h"
 
 namespace vb {
 

@@ -1,4 +1,4 @@
-#include "platform/vb_caption.h"
+#include "platform/vb/vb_caption.h"
 
 #include <QLabel>
 

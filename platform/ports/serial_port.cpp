@@ -1,7 +1,7 @@
-#include "platform/serial_port.h"
+#include "platform/ports/serial_port.h"
 
-#include "platform/com_ports.h"
-#include "platform/cp1252.h"
+#include "platform/ports/com_ports.h"
+#include "platform/vb/cp1252.h"
 
 #include <QFile>
 #include <QLoggingCategory>

@@ -1,6 +1,6 @@
-#include "platform/tcp_socket.h"
+#include "platform/ports/tcp_socket.h"
 
-#include "platform/cp1252.h"
+#include "platform/vb/cp1252.h"
 
 #include <QHostAddress>
 #include <QLoggingCategory>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/vb_runtime.h"
+#include "platform/vb/vb_runtime.h"
 
 #include <QDateTime>
 

@@ -1,6 +1,6 @@
-#include "platform/file_replace.h"
+#include "platform/files/file_replace.h"
 
-#include "platform/posix_file.h"
+#include "platform/files/posix_file.h"
 
 #include <QDir>
 #include <QFile>
