@@ -59,6 +59,8 @@ public:
     std::array<QString, 12> ID_Wert; // text last cut for ID field 1..10
     bool telegramReading = false;    // a telegram reading is waiting (it shares strEmpfang)
     OutputFiles outputFiles;         // protocol.txt and the text-file target
+    bool delivering = false;         // Wert_senden is delivering
+    QStringList pendingDeliveries;   // strings handed to Wert_senden meanwhile, oldest first
 
     // The main window's default instance, created on first use.
     mainform &mainWindow();

@@ -39,6 +39,10 @@ QString typeKeys(App &app, const QString &text)
 // Keystrokes into the topmost window whose title holds the target text.
 QString toApplicationWindow(App &app, const QString &text)
 {
+    if (const KeyboardStatus keyboard = app.keyboard().available(); !keyboard) {
+        app.mainWindow().fnUpdateStatus(keyboard.error);
+        return keyboard.error;
+    }
     const QString title = fnFindeAnwendung(app);
     const ControlStatus activated = app.windows().activateWindowByTitle(title);
     if (activated)
@@ -61,9 +65,7 @@ QString toApplicationWindow(App &app, const QString &text)
     return failure;
 }
 
-} // namespace
-
-QString Wert_senden(App &app, const QString &strAusgabe)
+QString deliver(App &app, const QString &strAusgabe)
 {
     app.prompts().beep();
     const QString &target = app.settings.anwendung;
@@ -82,6 +84,24 @@ QString Wert_senden(App &app, const QString &strAusgabe)
     if (target == QLatin1String("*free*"))
         return typeKeys(app, strAusgabe);
     return toApplicationWindow(app, strAusgabe);
+}
+
+} // namespace
+
+QString Wert_senden(App &app, const QString &strAusgabe)
+{
+    // A message box or the keystroke pause lets events run, and with them another
+    // send: it waits its turn, so two deliveries never share a row or a keyboard.
+    if (app.delivering) {
+        app.pendingDeliveries.append(strAusgabe);
+        return {};
+    }
+    app.delivering = true;
+    const QString failure = deliver(app, strAusgabe);
+    while (!app.pendingDeliveries.isEmpty())
+        deliver(app, app.pendingDeliveries.takeFirst());
+    app.delivering = false;
+    return failure;
 }
 
 QString appListProgramFile(const App &app)

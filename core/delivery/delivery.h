@@ -8,6 +8,8 @@ struct AppendResult;
 // Delivers one output string to the target named by settings.anwendung, after
 // the beep. A delivery that fails shows why in the status panel; the same text
 // is returned (empty when delivered), so the caller can show it again later.
+// One delivery at a time: a string handed over while one runs (a message box
+// lets events run) is delivered after it, and its own failures are shown then.
 QString Wert_senden(App &app, const QString &strAusgabe);
 
 // The program file of the target application (column 2 of AppList at AppIndex),

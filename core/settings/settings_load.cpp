@@ -192,7 +192,7 @@ QString Einstellungen_laden(App &app, const QString &file)
     mw.Status1()->setPanelText(2, app.settings.anwendung);
     app.strAusgabe = app.settings.format;
     mw.Status1()->setPanelText(3, app.strAusgabe);
-    if (!file.isEmpty())
+    if (!app.settings.anwendung.isEmpty())
         fnFindeAnwendung(app);
     // Last, so that the link status does not hide that these are only defaults.
     if (!unreadable.isEmpty())
