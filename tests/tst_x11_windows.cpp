@@ -62,33 +62,48 @@ quint64 xFocus()
     return focus;
 }
 
-// A shown window without any title, which Qt never makes: it puts the program
-// name on an untitled window.
-class UntitledWindow {
+// A shown window made with Xlib, for what Qt never makes: a window without
+// any title (Qt puts the program name on it), or a client inside a frame the
+// way a window manager without EWMH reparents it (the frame untitled, the
+// client marked with WM_STATE).
+class XlibWindow {
 public:
-    UntitledWindow()
+    explicit XlibWindow(const char *title = nullptr, bool framed = false)
         : m_display(XOpenDisplay(nullptr))
     {
         if (!m_display)
             return;
-        m_window =
-            XCreateSimpleWindow(m_display, DefaultRootWindow(m_display), 0, 0, 200, 100, 0, 0, 0);
-        XMapWindow(m_display, m_window);
+        const ::Window root = DefaultRootWindow(m_display);
+        m_top = XCreateSimpleWindow(m_display, root, 0, 0, 200, 100, 0, 0, 0);
+        m_client = framed ? XCreateSimpleWindow(m_display, m_top, 4, 20, 190, 76, 0, 0, 0) : m_top;
+        if (title)
+            XStoreName(m_display, m_client, title);
+        if (framed) {
+            const Atom wmState = XInternAtom(m_display, "WM_STATE", False);
+            const long normalState[2] = {1, 0};
+            XChangeProperty(m_display, m_client, wmState, wmState, 32, PropModeReplace,
+                            reinterpret_cast<const unsigned char *>(normalState), 2);
+        }
+        XMapSubwindows(m_display, m_top);
+        XMapWindow(m_display, m_top);
         XFlush(m_display);
     }
-    ~UntitledWindow()
+    ~XlibWindow()
     {
         if (!m_display)
             return;
-        XDestroyWindow(m_display, m_window);
+        XDestroyWindow(m_display, m_top);
         XCloseDisplay(m_display);
     }
-    UntitledWindow(const UntitledWindow &) = delete;
-    UntitledWindow &operator=(const UntitledWindow &) = delete;
+    XlibWindow(const XlibWindow &) = delete;
+    XlibWindow &operator=(const XlibWindow &) = delete;
+
+    quint64 client() const { return m_client; }
 
 private:
     Display *m_display;
-    ::Window m_window = 0;
+    ::Window m_top = 0;
+    ::Window m_client = 0;
 };
 
 } // namespace
@@ -158,6 +173,15 @@ private slots:
         QCOMPARE(m_windows.topLevelWindows().first().id, shown->winId());
     }
 
+    void resolvesFrameToItsClient()
+    {
+        if (m_withOpenbox)
+            QSKIP("openbox frames windows itself and lists the clients");
+        const XlibWindow framed("Waage im Rahmen", true);
+        const TopLevelWindow expected{framed.client(), "Waage im Rahmen", true, true};
+        QTRY_COMPARE(m_windows.topLevelWindows(), QList<TopLevelWindow>{expected});
+    }
+
     void describesEachWindow_data()
     {
         QTest::addColumn<QString>("title");
@@ -215,7 +239,7 @@ private slots:
         QFETCH(QString, found);
         const auto windows =
             showWindows({"Protokoll - Editor", "Messwerte.txt - Editor", "Rechner"});
-        const UntitledWindow untitled;
+        const XlibWindow untitled;
         QTRY_COMPARE(listedTitles(),
                      QStringList({"", "Rechner", "Messwerte.txt - Editor", "Protokoll - Editor"}));
         TestApp t;

@@ -4,17 +4,24 @@
 #include <QEventLoop>
 #include <QTimer>
 
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
+#include <xcb/xcb.h>
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
+#include <cstring>
 #include <optional>
+#include <vector>
+
+// Plain xcb rather than Xlib: requests for all windows go out together and
+// their replies are read afterwards, one round trip instead of several per
+// window, and a window that closes meanwhile gives an empty reply instead of
+// Xlib's process-wide error handler.
 
 namespace {
 
 constexpr int kFocusPollMs = 5;
+constexpr uint32_t kMaxPropertyWords = 1 << 16;
 const QString kInvalidCall = QStringLiteral("Invalid procedure call or argument");
 
 ControlStatus noSuchWindow(const QString &detail)
@@ -22,36 +29,10 @@ ControlStatus noSuchWindow(const QString &detail)
     return ControlStatus::failure(windowerror::kNoSuchWindow, kInvalidCall, detail);
 }
 
-// Xlib's default handler ends the program on any protocol error, and a window
-// can close between listing it and reading it. While a trap is set errors are
-// dropped; every call's own result says whether it worked.
-class ErrorTrap {
-public:
-    explicit ErrorTrap(Display *display)
-        : m_display(display)
-        , m_previous(XSetErrorHandler(&ignore))
-    {}
-    ~ErrorTrap()
-    {
-        XSync(m_display, False);
-        XSetErrorHandler(m_previous);
-    }
-    ErrorTrap(const ErrorTrap &) = delete;
-    ErrorTrap &operator=(const ErrorTrap &) = delete;
-
-private:
-    static int ignore(Display *, XErrorEvent *) { return 0; }
-    Display *m_display;
-    XErrorHandler m_previous;
+struct FreeDeleter {
+    void operator()(void *p) const { std::free(p); }
 };
-
-struct XFreeDeleter {
-    void operator()(void *p) const
-    {
-        if (p)
-            XFree(p);
-    }
-};
+template <typename T> using Reply = std::unique_ptr<T, FreeDeleter>;
 
 enum AtomName {
     kNetSupportingWmCheck,
@@ -108,156 +89,185 @@ constexpr std::array<const char *, kAtomCount> kAtomNames = {
 };
 
 struct Property {
-    Atom type = 0;
+    xcb_atom_t type = XCB_NONE;
     int format = 0;
-    unsigned long count = 0;
-    std::unique_ptr<unsigned char, XFreeDeleter> data;
+    QByteArray bytes;
 };
 
-// A property of a window; nullopt when the window has none of that type (or is gone).
-std::optional<Property> readProperty(Display *d, Window w, Atom name, Atom type)
-{
-    Property p;
-    unsigned long after = 0;
-    unsigned char *data = nullptr;
-    const int rc = XGetWindowProperty(d, w, name, 0, 1 << 16, False, type, &p.type, &p.format,
-                                      &p.count, &after, &data);
-    p.data.reset(data);
-    if (rc != Success || p.type == 0 || (type != AnyPropertyType && p.type != type))
-        return std::nullopt;
-    return p;
-}
-
-// The items of a 32-bit list property (windows, atoms, cardinals); Xlib hands
-// those out as longs.
-QList<unsigned long> itemsOf(const std::optional<Property> &p)
+// The items of a 32-bit list property (windows, atoms, cardinals).
+QList<uint32_t> itemsOf(const std::optional<Property> &p)
 {
     if (!p || p->format != 32)
         return {};
-    const auto *items = reinterpret_cast<const unsigned long *>(p->data.get());
-    return QList<unsigned long>(items, items + p->count);
+    QList<uint32_t> items(p->bytes.size() / 4);
+    std::memcpy(items.data(), p->bytes.constData(), items.size() * 4);
+    return items;
 }
 
-QList<unsigned long> readList(Display *d, Window w, Atom name, Atom type)
-{
-    return itemsOf(readProperty(d, w, name, type));
-}
-
-Window parentOf(Display *d, Window w)
-{
-    Window root = 0, parent = 0;
-    Window *children = nullptr;
-    unsigned int count = 0;
-    if (!XQueryTree(d, w, &root, &parent, &children, &count))
-        return 0;
-    XFree(children);
-    return parent;
-}
-
-QList<Window> childrenOf(Display *d, Window w)
-{
-    Window root = 0, parent = 0;
-    Window *children = nullptr;
-    unsigned int count = 0;
-    if (!XQueryTree(d, w, &root, &parent, &children, &count))
-        return {};
-    QList<Window> list(children, children + count);
-    XFree(children);
-    return list;
-}
+// The requests that describe one window, sent before any reply is read.
+struct Description {
+    xcb_get_window_attributes_cookie_t attributes;
+    xcb_get_property_cookie_t netWmName, wmName, type, motif;
+};
 
 } // namespace
 
 struct X11WindowList::Connection {
     QString displayName;
-    Display *display = nullptr;
-    std::array<Atom, kAtomCount> atoms{};
+    xcb_connection_t *c = nullptr;
+    xcb_window_t root = 0;
+    std::array<xcb_atom_t, kAtomCount> atoms{};
 
     explicit Connection(const QString &name)
         : displayName(name)
     {}
-    ~Connection()
-    {
-        if (display)
-            XCloseDisplay(display);
-    }
+    ~Connection() { close(); }
     Connection(const Connection &) = delete;
     Connection &operator=(const Connection &) = delete;
 
-    Atom atom(AtomName name) const { return atoms[name]; }
-    Window root() const { return DefaultRootWindow(display); }
+    xcb_atom_t atom(AtomName name) const { return atoms[name]; }
 
-    // Opens the display on first use, so a server started later is still found.
+    void close()
+    {
+        if (c)
+            xcb_disconnect(c);
+        c = nullptr;
+    }
+
+    // Opens the display on first use, and again after the server went away,
+    // so a server started later is still found.
     bool open(ControlStatus *status)
     {
-        if (!display) {
-            const QByteArray name = displayName.toLocal8Bit();
-            display = XOpenDisplay(name.isEmpty() ? nullptr : name.constData());
-            if (display)
-                XInternAtoms(display, const_cast<char **>(kAtomNames.data()), kAtomCount, False,
-                             atoms.data());
-        }
-        if (!display && status) {
+        if (c && xcb_connection_has_error(c))
+            close();
+        if (!c)
+            connect();
+        if (!c && status) {
             const QString shown =
                 displayName.isEmpty() ? qEnvironmentVariable("DISPLAY") : displayName;
             *status = noSuchWindow(QStringLiteral("cannot open the X display \"%1\"").arg(shown));
         }
-        return display != nullptr;
+        return c != nullptr;
+    }
+
+    void connect()
+    {
+        const QByteArray name = displayName.toLocal8Bit();
+        int screen = 0;
+        xcb_connection_t *connection =
+            xcb_connect(name.isEmpty() ? nullptr : name.constData(), &screen);
+        if (xcb_connection_has_error(connection)) {
+            xcb_disconnect(connection);
+            return;
+        }
+        c = connection;
+        xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
+        for (; it.rem > 0 && screen > 0; --screen)
+            xcb_screen_next(&it);
+        root = it.data->root;
+        std::array<xcb_intern_atom_cookie_t, kAtomCount> cookies{};
+        for (int i = 0; i < kAtomCount; ++i)
+            cookies[i] = xcb_intern_atom(c, 0, uint16_t(std::strlen(kAtomNames[i])), kAtomNames[i]);
+        for (int i = 0; i < kAtomCount; ++i) {
+            const Reply<xcb_intern_atom_reply_t> reply(
+                xcb_intern_atom_reply(c, cookies[i], nullptr));
+            atoms[i] = reply ? reply->atom : XCB_NONE;
+        }
+    }
+
+    // Errors of requests without a reply, and events every client gets (such
+    // as MappingNotify whenever keys are remapped), collect on the connection;
+    // nobody reads them.
+    void dropEvents() const
+    {
+        while (xcb_generic_event_t *event = xcb_poll_for_event(c))
+            std::free(event);
+    }
+
+    xcb_get_property_cookie_t ask(xcb_window_t w, xcb_atom_t name, xcb_atom_t type) const
+    {
+        return xcb_get_property(c, 0, w, name, type, 0, kMaxPropertyWords);
+    }
+
+    // The property asked for; nullopt when the window has none of that type (or is gone).
+    std::optional<Property> take(xcb_get_property_cookie_t cookie,
+                                 xcb_atom_t type = XCB_GET_PROPERTY_TYPE_ANY) const
+    {
+        const Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(c, cookie, nullptr));
+        if (!reply || reply->type == XCB_NONE ||
+            (type != XCB_GET_PROPERTY_TYPE_ANY && reply->type != type))
+            return std::nullopt;
+        const char *value = static_cast<const char *>(xcb_get_property_value(reply.get()));
+        return Property{reply->type, reply->format,
+                        QByteArray(value, xcb_get_property_value_length(reply.get()))};
+    }
+
+    QList<uint32_t> readList(xcb_window_t w, xcb_atom_t name, xcb_atom_t type) const
+    {
+        return itemsOf(take(ask(w, name, type), type));
+    }
+
+    QList<xcb_window_t> takeChildren(xcb_query_tree_cookie_t cookie) const
+    {
+        const Reply<xcb_query_tree_reply_t> reply(xcb_query_tree_reply(c, cookie, nullptr));
+        if (!reply)
+            return {};
+        const xcb_window_t *children = xcb_query_tree_children(reply.get());
+        return QList<xcb_window_t>(children,
+                                   children + xcb_query_tree_children_length(reply.get()));
+    }
+
+    xcb_window_t parentOf(xcb_window_t w) const
+    {
+        const Reply<xcb_query_tree_reply_t> reply(
+            xcb_query_tree_reply(c, xcb_query_tree(c, w), nullptr));
+        return reply ? reply->parent : 0;
     }
 
     // The EWMH window manager's check window, 0 without one. A window manager
     // that died leaves the root property behind, naming a window that is gone
     // or no longer points to itself.
-    Window wmCheckWindow() const
+    xcb_window_t wmCheckWindow() const
     {
-        const QList<unsigned long> check =
-            readList(display, root(), atom(kNetSupportingWmCheck), XA_WINDOW);
+        const QList<uint32_t> check = readList(root, atom(kNetSupportingWmCheck), XCB_ATOM_WINDOW);
         if (check.size() != 1)
             return 0;
-        const QList<unsigned long> self =
-            readList(display, check[0], atom(kNetSupportingWmCheck), XA_WINDOW);
-        return self == check ? check[0] : 0;
+        return readList(check[0], atom(kNetSupportingWmCheck), XCB_ATOM_WINDOW) == check ? check[0]
+                                                                                         : 0;
     }
 
     bool wmSupports(AtomName name) const
     {
         return wmCheckWindow() != 0 &&
-               readList(display, root(), atom(kNetSupported), XA_ATOM).contains(atom(name));
+               readList(root, atom(kNetSupported), XCB_ATOM_ATOM).contains(atom(name));
     }
 
-    QString title(Window w) const
+    // _NET_WM_NAME, else WM_NAME. WM_NAME in COMPOUND_TEXT (old Motif
+    // programs) is read as Latin-1, which keeps its ASCII right.
+    QString title(xcb_get_property_cookie_t netWmName, xcb_get_property_cookie_t wmName) const
     {
-        if (const auto net = readProperty(display, w, atom(kNetWmName), atom(kUtf8String));
-            net && net->format == 8 && net->count > 0)
-            return QString::fromUtf8(reinterpret_cast<const char *>(net->data.get()),
-                                     qsizetype(net->count));
-        XTextProperty text{};
-        if (!XGetWMName(display, w, &text) || !text.value)
+        const std::optional<Property> net = take(netWmName, atom(kUtf8String));
+        const std::optional<Property> plain = take(wmName);
+        if (net && net->format == 8 && !net->bytes.isEmpty())
+            return QString::fromUtf8(net->bytes);
+        if (!plain || plain->format != 8)
             return {};
-        const std::unique_ptr<unsigned char, XFreeDeleter> owner(text.value);
-        const QByteArray raw(reinterpret_cast<const char *>(text.value), qsizetype(text.nitems));
-        if (text.encoding == XA_STRING)
-            return QString::fromLatin1(raw);
-        if (text.encoding == atom(kUtf8String))
-            return QString::fromUtf8(raw);
-        // COMPOUND_TEXT and the like: let Xlib convert, Latin-1 when it cannot.
-        char **list = nullptr;
-        int count = 0;
-        if (Xutf8TextPropertyToTextList(display, &text, &list, &count) < Success || !list)
-            return QString::fromLatin1(raw);
-        QString result;
-        for (int i = 0; i < count; ++i)
-            result += QString::fromUtf8(list[i]);
-        XFreeStringList(list);
-        return result;
+        return plain->type == atom(kUtf8String) ? QString::fromUtf8(plain->bytes)
+                                                : QString::fromLatin1(plain->bytes);
+    }
+
+    QString title(xcb_window_t w) const
+    {
+        return title(ask(w, atom(kNetWmName), atom(kUtf8String)),
+                     ask(w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY));
     }
 
     // Whether a window manager would draw a frame around the window: a normal,
     // dialog, utility or toolbar window (the first type it names that we know)
     // that does not turn its decorations off through the Motif hints.
-    bool bordered(Window w) const
+    bool bordered(const QList<uint32_t> &types, const QList<uint32_t> &motif) const
     {
-        for (const unsigned long type : readList(display, w, atom(kNetWmWindowType), XA_ATOM)) {
+        for (const uint32_t type : types) {
             const auto *known = std::find(atoms.begin() + kTypeNormal, atoms.end(), type);
             if (known == atoms.end())
                 continue;
@@ -265,113 +275,171 @@ struct X11WindowList::Connection {
                 return false;
             break;
         }
-        constexpr unsigned long kDecorationsFlag = 1 << 1;
-        const QList<unsigned long> motif =
-            readList(display, w, atom(kMotifWmHints), atom(kMotifWmHints));
+        constexpr uint32_t kDecorationsFlag = 1 << 1;
         return !(motif.size() >= 3 && (motif[0] & kDecorationsFlag) && motif[2] == 0);
     }
 
-    std::optional<TopLevelWindow> describe(Window w) const
+    Description askDescription(xcb_window_t w) const
     {
-        XWindowAttributes attributes{};
-        if (!XGetWindowAttributes(display, w, &attributes))
+        return {xcb_get_window_attributes(c, w), ask(w, atom(kNetWmName), atom(kUtf8String)),
+                ask(w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY),
+                ask(w, atom(kNetWmWindowType), XCB_ATOM_ATOM),
+                ask(w, atom(kMotifWmHints), atom(kMotifWmHints))};
+    }
+
+    std::optional<TopLevelWindow> takeDescription(xcb_window_t w, const Description &d) const
+    {
+        const Reply<xcb_get_window_attributes_reply_t> attributes(
+            xcb_get_window_attributes_reply(c, d.attributes, nullptr));
+        TopLevelWindow window{w, title(d.netWmName, d.wmName), false,
+                              bordered(itemsOf(take(d.type, XCB_ATOM_ATOM)),
+                                       itemsOf(take(d.motif, atom(kMotifWmHints))))};
+        if (!attributes)
             return std::nullopt;
-        return TopLevelWindow{w, title(w), attributes.map_state == IsViewable, bordered(w)};
+        window.viewable = attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+        return window;
     }
 
-    // The client window of a top-level window: the window itself when it has
-    // WM_STATE or when nothing below it has (no window manager), else the first
-    // window below it that has, as a reparenting window manager's frame holds it.
-    Window clientOf(Window top) const
+    QList<TopLevelWindow> describe(const QList<xcb_window_t> &windows) const
     {
-        QList<Window> level{top};
-        while (!level.isEmpty()) {
-            QList<Window> next;
-            for (const Window w : level) {
-                if (readProperty(display, w, atom(kWmState), AnyPropertyType))
-                    return w;
-                next += childrenOf(display, w);
+        std::vector<Description> asked;
+        for (const xcb_window_t w : windows)
+            asked.push_back(askDescription(w));
+        QList<TopLevelWindow> described;
+        for (qsizetype i = 0; i < windows.size(); ++i)
+            if (const std::optional<TopLevelWindow> w = takeDescription(windows[i], asked[i]))
+                described += *w;
+        return described;
+    }
+
+    // For each top-level window the client window: the window itself when it
+    // has WM_STATE or nothing below it has (no window manager), else the
+    // nearest window below it that has, as a reparenting manager's frame holds it.
+    QList<xcb_window_t> clientsOf(const QList<xcb_window_t> &tops,
+                                  const QList<bool> &topHasWmState) const
+    {
+        QList<xcb_window_t> clients = tops;
+        QList<std::pair<qsizetype, QList<xcb_window_t>>> searches; // index in tops, current level
+        for (qsizetype i = 0; i < tops.size(); ++i)
+            if (!topHasWmState[i])
+                searches.append({i, {tops[i]}});
+        while (!searches.isEmpty()) {
+            std::vector<std::vector<xcb_query_tree_cookie_t>> trees;
+            for (const auto &search : searches) {
+                trees.emplace_back();
+                for (const xcb_window_t w : search.second)
+                    trees.back().push_back(xcb_query_tree(c, w));
             }
-            level = next;
-        }
-        return top;
-    }
-
-    // Root children bottom first, as clients: what the user can see without an
-    // EWMH window manager.
-    QList<Window> stackingFromTree() const
-    {
-        QList<Window> clients;
-        for (const Window child : childrenOf(display, root())) {
-            XWindowAttributes a{};
-            if (XGetWindowAttributes(display, child, &a) && !a.override_redirect &&
-                a.map_state != IsUnmapped && a.c_class == InputOutput)
-                clients += clientOf(child);
+            for (qsizetype s = 0; s < searches.size(); ++s) {
+                QList<xcb_window_t> next;
+                for (const xcb_query_tree_cookie_t cookie : trees[s])
+                    next += takeChildren(cookie);
+                searches[s].second = next;
+            }
+            std::vector<std::vector<xcb_get_property_cookie_t>> states;
+            for (const auto &search : searches) {
+                states.emplace_back();
+                for (const xcb_window_t w : search.second)
+                    states.back().push_back(ask(w, atom(kWmState), XCB_GET_PROPERTY_TYPE_ANY));
+            }
+            QList<std::pair<qsizetype, QList<xcb_window_t>>> unfinished;
+            for (qsizetype s = 0; s < searches.size(); ++s) {
+                const auto &[index, level] = searches[s];
+                std::optional<xcb_window_t> found;
+                for (qsizetype k = 0; k < level.size(); ++k)
+                    if (take(states[s][k]) && !found)
+                        found = level[k];
+                if (found)
+                    clients[index] = *found;
+                else if (!level.isEmpty())
+                    unfinished.append(searches[s]);
+            }
+            searches = unfinished;
         }
         return clients;
     }
 
+    // Root children bottom first, as clients: what the user can see without an
+    // EWMH window manager.
+    QList<xcb_window_t> stackingFromTree() const
+    {
+        const QList<xcb_window_t> children = takeChildren(xcb_query_tree(c, root));
+        std::vector<std::pair<xcb_get_window_attributes_cookie_t, xcb_get_property_cookie_t>> asked;
+        for (const xcb_window_t w : children)
+            asked.emplace_back(xcb_get_window_attributes(c, w),
+                               ask(w, atom(kWmState), XCB_GET_PROPERTY_TYPE_ANY));
+        QList<xcb_window_t> tops;
+        QList<bool> hasWmState;
+        for (qsizetype i = 0; i < children.size(); ++i) {
+            const Reply<xcb_get_window_attributes_reply_t> a(
+                xcb_get_window_attributes_reply(c, asked[i].first, nullptr));
+            const bool state = take(asked[i].second).has_value();
+            if (a && !a->override_redirect && a->map_state != XCB_MAP_STATE_UNMAPPED &&
+                a->_class == XCB_WINDOW_CLASS_INPUT_OUTPUT) {
+                tops += children[i];
+                hasWmState += state;
+            }
+        }
+        return clientsOf(tops, hasWmState);
+    }
+
     QList<TopLevelWindow> topLevelWindows() const
     {
-        const ErrorTrap trap(display);
         // An EWMH manager's list also holds minimised windows and those on other desktops.
         const std::optional<Property> managed =
             wmCheckWindow() != 0
-                ? readProperty(display, root(), atom(kNetClientListStacking), XA_WINDOW)
+                ? take(ask(root, atom(kNetClientListStacking), XCB_ATOM_WINDOW), XCB_ATOM_WINDOW)
                 : std::nullopt;
-        const QList<Window> stacking = managed ? itemsOf(managed) : stackingFromTree();
-        QList<TopLevelWindow> windows;
-        for (auto it = stacking.crbegin(); it != stacking.crend(); ++it)
-            if (const std::optional<TopLevelWindow> w = describe(*it))
-                windows += *w;
-        return windows;
+        QList<xcb_window_t> stacking = managed ? itemsOf(managed) : stackingFromTree();
+        std::reverse(stacking.begin(), stacking.end());
+        return describe(stacking);
     }
 
     // The root's child that holds w (w itself without a reparenting window manager).
-    Window topOf(Window w) const
+    xcb_window_t topOf(xcb_window_t w) const
     {
-        for (Window parent = parentOf(display, w); parent && parent != root();
-             parent = parentOf(display, w))
+        for (xcb_window_t parent = parentOf(w); parent && parent != root; parent = parentOf(w))
             w = parent;
         return w;
     }
 
-    void requestActivation(Window w) const
+    void requestActivation(xcb_window_t w) const
     {
-        const ErrorTrap trap(display);
         if (wmSupports(kNetActiveWindow)) {
-            XEvent event{};
-            event.xclient.type = ClientMessage;
-            event.xclient.window = w;
-            event.xclient.message_type = atom(kNetActiveWindow);
-            event.xclient.format = 32;
-            event.xclient.data.l[0] = 2; // source: a pager, which the manager obeys at once
-            event.xclient.data.l[1] = CurrentTime;
-            XSendEvent(display, root(), False, SubstructureRedirectMask | SubstructureNotifyMask,
-                       &event);
+            xcb_client_message_event_t event{};
+            event.response_type = XCB_CLIENT_MESSAGE;
+            event.format = 32;
+            event.window = w;
+            event.type = atom(kNetActiveWindow);
+            event.data.data32[0] = 2; // source: a pager, which the manager obeys at once
+            event.data.data32[1] = XCB_CURRENT_TIME;
+            xcb_send_event(c, 0, root,
+                           XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT |
+                               XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                           reinterpret_cast<const char *>(&event));
         } else {
-            XRaiseWindow(display, topOf(w));
-            XSetInputFocus(display, w, RevertToParent, CurrentTime);
+            const uint32_t above = XCB_STACK_MODE_ABOVE;
+            xcb_configure_window(c, topOf(w), XCB_CONFIG_WINDOW_STACK_MODE, &above);
+            xcb_set_input_focus(c, XCB_INPUT_FOCUS_PARENT, w, XCB_CURRENT_TIME);
         }
+        xcb_flush(c);
     }
 
     // Whether the keyboard focus is on w or inside it (some programs focus a child window).
-    bool hasFocus(Window w) const
+    bool hasFocus(xcb_window_t w) const
     {
-        const ErrorTrap trap(display);
-        Window focus = 0;
-        int revert = 0;
-        XGetInputFocus(display, &focus, &revert);
-        while (focus > PointerRoot && focus != root()) {
+        const Reply<xcb_get_input_focus_reply_t> reply(
+            xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+        constexpr xcb_window_t kPointerRoot = 1;
+        for (xcb_window_t focus = reply ? reply->focus : 0; focus > kPointerRoot && focus != root;
+             focus = parentOf(focus))
             if (focus == w)
                 return true;
-            focus = parentOf(display, focus);
-        }
         return false;
     }
 
     // Lets the event loop run until w has the focus or the time is up.
-    bool waitForFocus(Window w, int timeoutMs) const
+    bool waitForFocus(xcb_window_t w, int timeoutMs) const
     {
         if (hasFocus(w))
             return true;
@@ -402,7 +470,9 @@ QList<TopLevelWindow> X11WindowList::topLevelWindows(ControlStatus *status)
         return {};
     if (status)
         *status = {};
-    return m_x->topLevelWindows();
+    const QList<TopLevelWindow> windows = m_x->topLevelWindows();
+    m_x->dropEvents();
+    return windows;
 }
 
 ControlStatus X11WindowList::activateWindowByTitle(const QString &text, int timeoutMs)
@@ -421,8 +491,10 @@ ControlStatus X11WindowList::activateWindowByTitle(const QString &text, int time
     if (target == windows.end())
         return noSuchWindow(
             QStringLiteral("no window whose title is or begins with \"%1\"").arg(text));
-    m_x->requestActivation(target->id);
-    if (!m_x->waitForFocus(target->id, timeoutMs))
+    m_x->requestActivation(xcb_window_t(target->id));
+    const bool focused = m_x->waitForFocus(xcb_window_t(target->id), timeoutMs);
+    m_x->dropEvents();
+    if (!focused)
         return noSuchWindow(QStringLiteral("the window \"%1\" did not take the focus within %2 ms")
                                 .arg(target->title)
                                 .arg(timeoutMs));
@@ -433,7 +505,8 @@ QString X11WindowList::windowManagerName()
 {
     if (!m_x->open(nullptr))
         return {};
-    const ErrorTrap trap(m_x->display);
-    const Window check = m_x->wmCheckWindow();
-    return check ? m_x->title(check) : QString();
+    const xcb_window_t check = m_x->wmCheckWindow();
+    const QString name = check ? m_x->title(check) : QString();
+    m_x->dropEvents();
+    return name;
 }
