@@ -4,7 +4,7 @@
 // exactly:
 //  - a 200-character ASCII value string;
 //  - a string with 10 characters the US layout lacks, once per settle time of
-//    the spare key (how long the mapping stays changed after the tap).
+//    the spare keys (how long they stay mapped after the last key).
 // Run it on a display of its own: tests/support/run_on_private_display bench_keystrokes
 // Usage: bench_keystrokes [rounds per figure (default 5)]
 

@@ -4,7 +4,8 @@
 #include <QTest>
 
 // Event notation of RecordingKeyboard: "vk:scan:flags" in hex, flags 1 extended,
-// 2 key up; "U+xxxx" a character typed whatever the layout.
+// 2 key up; "U+xxxx" a character typed on a spare key, "map:U+xxxx,..." the
+// characters put on spare keys, "unmap" the spare keys given back.
 class TstSendKeys : public QObject {
     Q_OBJECT
 
@@ -45,10 +46,12 @@ private slots:
         row("question mark is a layout key", "?", "10:00:0 bf:00:1 bf:00:3 10:00:2");
         row("value with unit", "2,5 g",
             "32:03:0 32:03:2 bc:33:0 bc:33:2 35:06:0 35:06:2 20:39:0 20:39:2 47:22:0 47:22:2");
-        row("micro sign off the layout", "µ", "U+00B5");
-        row("umlaut and euro off the layout", "ä€", "U+00E4 U+20AC");
-        row("character outside the code page", "Ω", "U+03A9");
-        row("character outside 16 bits", "\xF0\x9F\x98\x80", "U+1F600");
+        row("micro sign off the layout", "µ", "map:U+00B5 U+00B5 unmap");
+        row("umlaut and euro off the layout", "ä€", "map:U+00E4,U+20AC U+00E4 U+20AC unmap");
+        row("character outside the code page", "Ω", "map:U+03A9 U+03A9 unmap");
+        row("character outside 16 bits", "\xF0\x9F\x98\x80", "map:U+1F600 U+1F600 unmap");
+        row("CR, TAB and BS are their keys", "\r\t\b",
+            "0d:1c:0 0d:1c:2 09:0f:0 09:0f:2 08:0e:0 08:0e:2");
         row("unknown name types the brace", "{x}",
             "10:00:0 db:00:1 db:00:3 10:00:2 58:2d:0 58:2d:2 10:00:0 dd:00:1 dd:00:3 10:00:2");
         row("brace at end", "{", "10:00:0 db:00:1 db:00:3 10:00:2");
@@ -97,6 +100,55 @@ private slots:
         QVERIFY(keyboard.events.at(1).startsWith(key));
     }
 
+    // Characters off the layout are mapped once per run of the text, before
+    // the first of them, and keep their place among the other keys.
+    void mapsSpareKeysPerRun_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("spareKeys");
+        QTest::addColumn<QString>("events");
+        const auto row = [](const char *name, const char *text, int spareKeys, const char *events) {
+            QTest::newRow(name) << QString::fromUtf8(text) << spareKeys
+                                << QString::fromLatin1(events);
+        };
+        row("one mapping for the string", "1µ2äµ", 8,
+            "31:02:0 31:02:2 map:U+00B5,U+00E4 U+00B5 32:03:0 32:03:2 U+00E4 U+00B5 unmap");
+        row("runs as long as the spare keys", "äöüß", 2,
+            "map:U+00E4,U+00F6 U+00E4 U+00F6 unmap map:U+00FC,U+00DF U+00FC U+00DF unmap");
+        row("a run maps again what comes back", "äöä", 1,
+            "map:U+00E4 U+00E4 unmap map:U+00F6 U+00F6 unmap map:U+00E4 U+00E4 unmap");
+        row("key names between", "ä{TAB}ä", 8, "map:U+00E4 U+00E4 09:0f:0 09:0f:2 U+00E4 unmap");
+    }
+    void mapsSpareKeysPerRun()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, spareKeys);
+        QFETCH(QString, events);
+        RecordingKeyboard keyboard;
+        keyboard.spareKeys = spareKeys;
+        QVERIFY(SendKeysEx(keyboard, text).ok());
+        QCOMPARE(keyboard.events.join(QLatin1Char(' ')), events);
+    }
+
+    // A hotkey still held (Ctrl+F1 that started the send) is released before
+    // the first key and not pressed again; nothing is sent for an empty text.
+    void releasesHeldModifiersFirst_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("events");
+        QTest::newRow("value") << QStringLiteral("1") << "a2:00:2 a5:00:2 31:02:0 31:02:2";
+        QTest::newRow("empty") << QString() << "";
+    }
+    void releasesHeldModifiersFirst()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, events);
+        RecordingKeyboard keyboard;
+        keyboard.heldModifiers = {0xA2, 0xA5};
+        QVERIFY(SendKeysEx(keyboard, text).ok());
+        QCOMPARE(keyboard.events.join(QLatin1Char(' ')), events);
+    }
+
     void unavailableKeyboardSendsNothing()
     {
         RecordingKeyboard keyboard;
@@ -106,7 +158,8 @@ private slots:
         QVERIFY(keyboard.events.isEmpty());
     }
 
-    // A key the keyboard lacks stops the text there, and Shift is not left held.
+    // A key the keyboard lacks stops the text there; neither Shift nor a spare
+    // key is left behind.
     void missingKeyStopsWithModifiersReleased_data()
     {
         QTest::addColumn<QString>("text");
@@ -114,6 +167,8 @@ private slots:
         QTest::newRow("shifted letter")
             << QStringLiteral("aBc") << "41:1e:0 41:1e:2 10:00:0 10:00:2";
         QTest::newRow("key name") << QStringLiteral("1{F7}2") << "31:02:0 31:02:2";
+        QTest::newRow("spare keys given back")
+            << QString::fromUtf8("ä{F7}ö") << "map:U+00E4,U+00F6 U+00E4 unmap";
     }
     void missingKeyStopsWithModifiersReleased()
     {

@@ -11,7 +11,9 @@
 #include <memory>
 
 // X11 last: its macros (None, Bool, Status) break Qt headers.
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
 namespace {
@@ -63,6 +65,27 @@ public:
     }
 
     int keycodeOf(KeySym keysym) const { return XKeysymToKeycode(m_display, keysym); }
+
+    // Presses or releases a key as the user would.
+    void setKeyDown(int keycode, bool down)
+    {
+        XTestFakeKeyEvent(m_display, unsigned(keycode), down ? True : False, CurrentTime);
+        XSync(m_display, False);
+    }
+
+    bool isKeyDown(int keycode) const
+    {
+        char keys[32] = {};
+        XQueryKeymap(m_display, keys);
+        return keys[keycode / 8] & (1 << (keycode % 8));
+    }
+
+    // Switches the layout to XKB group (0 the first), as a layout switch key does.
+    void lockGroup(int group)
+    {
+        XkbLockGroup(m_display, XkbUseCoreKbd, unsigned(group));
+        XSync(m_display, False);
+    }
 
 private:
     Display *m_display = nullptr;
@@ -177,6 +200,124 @@ private slots:
         QVERIFY(focus(m_line));
         QVERIFY(SendKeysEx(*m_keyboard, QStringLiteral("zyZY")));
         QTRY_COMPARE(m_line->text(), QStringLiteral("zyZY"));
+    }
+
+    // A hotkey the user still holds (Ctrl+F1 that started the send) does
+    // not turn the value into shortcuts; the key is up afterwards.
+    void releasesHeldModifiers_data()
+    {
+        QTest::addColumn<quint64>("keysym");
+        QTest::newRow("Control_L") << quint64(XK_Control_L);
+        QTest::newRow("Control_R") << quint64(XK_Control_R);
+        QTest::newRow("Shift_L") << quint64(XK_Shift_L);
+        QTest::newRow("Alt_L") << quint64(XK_Alt_L);
+    }
+    void releasesHeldModifiers()
+    {
+        QFETCH(quint64, keysym);
+        const int keycode = m_probe->keycodeOf(keysym);
+        QVERIFY(keycode != 0);
+        m_line->clear();
+        QVERIFY(focus(m_line));
+        m_probe->setKeyDown(keycode, true);
+        const auto release = qScopeGuard([&] { m_probe->setKeyDown(keycode, false); });
+        QVERIFY(m_probe->isKeyDown(keycode));
+        QVERIFY(SendKeysEx(*m_keyboard, QStringLiteral("12,5")));
+        QTRY_COMPARE(m_line->text(), QStringLiteral("12,5"));
+        QVERIFY(!m_probe->isKeyDown(keycode));
+    }
+
+    // The layout is read in the active XKB group: with a second group that
+    // swaps Y and Z and has an o-umlaut where the US layout has ";", the
+    // keys of that group are pressed, and ";" (not in it) still arrives.
+    void followsActiveGroup()
+    {
+        const int y = m_probe->keycodeOf(XK_y);
+        const int z = m_probe->keycodeOf(XK_z);
+        const int semicolon = m_probe->keycodeOf(XK_semicolon);
+        const QList<QList<quint64>> rows{m_probe->keysyms(y), m_probe->keysyms(z),
+                                         m_probe->keysyms(semicolon)};
+        const auto withGroup2 = [](QList<quint64> row, KeySym lower, KeySym upper) {
+            row[2] = lower;
+            row[3] = upper;
+            return row;
+        };
+        m_probe->setKeysyms(y, withGroup2(rows[0], XK_z, XK_Z));
+        m_probe->setKeysyms(z, withGroup2(rows[1], XK_y, XK_Y));
+        m_probe->setKeysyms(semicolon, withGroup2(rows[2], XK_odiaeresis, XK_Odiaeresis));
+        m_probe->lockGroup(1);
+        const auto restore = qScopeGuard([&] {
+            m_probe->lockGroup(0);
+            m_probe->setKeysyms(y, rows[0]);
+            m_probe->setKeysyms(z, rows[1]);
+            m_probe->setKeysyms(semicolon, rows[2]);
+        });
+        m_line->clear();
+        QVERIFY(focus(m_line));
+        QCOMPARE(m_keyboard->VkKeyScanA(char(0xF6)), qint16(0xBA));
+        QVERIFY(SendKeysEx(*m_keyboard, QString::fromUtf8("zyZY\xC3\xB6\xC3\x96;")));
+        QTRY_COMPARE(m_line->text(), QString::fromUtf8("zyZY\xC3\xB6\xC3\x96;"));
+    }
+
+    // Control characters and the left and right modifier keys have their
+    // Windows virtual keys.
+    void mapsVirtualKeys_data()
+    {
+        QTest::addColumn<int>("character");
+        QTest::addColumn<int>("key");
+        QTest::newRow("CR") << 13 << 0x0D;
+        QTest::newRow("TAB") << 9 << 0x09;
+        QTest::newRow("BS") << 8 << 0x08;
+        QTest::newRow("ESC") << 27 << 0x1B;
+        QTest::newRow("a") << int('a') << 0x41;
+        QTest::newRow("A with Shift") << int('A') << 0x141;
+        QTest::newRow("colon with Shift") << int(':') << 0x1BA;
+        QTest::newRow("o-umlaut off the layout") << 0xF6 << -1;
+    }
+    void mapsVirtualKeys()
+    {
+        QFETCH(int, character);
+        QFETCH(int, key);
+        QCOMPARE(m_keyboard->VkKeyScanA(char(character)), qint16(key));
+    }
+    void knowsLeftAndRightModifiers_data()
+    {
+        QTest::addColumn<int>("virtualKey");
+        QTest::addColumn<quint64>("keysym");
+        QTest::newRow("VK_LSHIFT") << 0xA0 << quint64(XK_Shift_L);
+        QTest::newRow("VK_RSHIFT") << 0xA1 << quint64(XK_Shift_R);
+        QTest::newRow("VK_LCONTROL") << 0xA2 << quint64(XK_Control_L);
+        QTest::newRow("VK_RCONTROL") << 0xA3 << quint64(XK_Control_R);
+        QTest::newRow("VK_LMENU") << 0xA4 << quint64(XK_Alt_L);
+        QTest::newRow("VK_RMENU") << 0xA5 << quint64(XK_Alt_R);
+    }
+    void knowsLeftAndRightModifiers()
+    {
+        QFETCH(int, virtualKey);
+        QFETCH(quint64, keysym);
+        const int keycode = m_probe->keycodeOf(keysym);
+        QVERIFY(keycode != 0);
+        QCOMPARE(m_keyboard->MapVirtualKeyA(quint32(virtualKey), 0), quint32(keycode - 8));
+        QVERIFY(m_keyboard->keybd_event(quint8(virtualKey), 0, 0));
+        const auto release =
+            qScopeGuard([&] { m_keyboard->keybd_event(quint8(virtualKey), 0, KEYEVENTF_KEYUP); });
+        QTRY_VERIFY(m_probe->isKeyDown(keycode));
+    }
+
+    // A key that cannot be sent stops the text, and the spare keys of the
+    // characters before it are given back all the same.
+    void restoresMappingWhenTypingStops()
+    {
+        const int f7 = m_probe->keycodeOf(XK_F7);
+        const QList<quint64> f7Syms = m_probe->keysyms(f7);
+        m_probe->setKeysyms(f7, QList<quint64>(f7Syms.size(), 0));
+        const auto restore = qScopeGuard([&] { m_probe->setKeysyms(f7, f7Syms); });
+        m_line->clear();
+        QVERIFY(focus(m_line));
+        const QList<quint64> before = m_probe->snapshot();
+        QVERIFY(!SendKeysEx(*m_keyboard, QString::fromUtf8("1\xC3\xA4{F7}\xC3\xB6")));
+        QTRY_COMPARE(m_line->text(), QString::fromUtf8("1\xC3\xA4"));
+        QCOMPARE(m_probe->snapshot(), before);
     }
 
     void unreachableDisplayIsReported()

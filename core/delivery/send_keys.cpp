@@ -4,6 +4,8 @@
 
 #include <array>
 #include <optional>
+#include <span>
+#include <vector>
 
 namespace {
 
@@ -48,7 +50,7 @@ struct Modifier {
 // Pressed in this order, released in the same order.
 constexpr std::array<Modifier, 3> kModifiers = {{{0x100, kShift}, {0x200, kCtrl}, {0x400, kAlt}}};
 
-// The name the text continues with after its "{QLatin1String(" at brace. Only the name's
+// The name the text continues with after its "{" at brace. Only the name's
 // own length is compared; what follows it (normally "}") is not looked at.
 const KeyName *keyNameAfter(const QString &text, qsizetype brace)
 {
@@ -118,8 +120,22 @@ KeyboardStatus pressKey(Keyboard &keyboard, quint16 key)
     return status;
 }
 
-// Types the character at text[i], moving i onto the second half of a surrogate pair.
-KeyboardStatus typeCharacterAt(Keyboard &keyboard, const QString &text, qsizetype &i)
+// One position of the text: a key of the layout (with VkKeyScanA's modifier
+// bits), or a character the layout has no key for.
+struct Step {
+    bool onLayout;
+    quint16 key;
+    char32_t character;
+};
+
+Step keyStep(quint16 key)
+{
+    return {true, key, 0};
+}
+
+// The step for the character at text[i], moving i onto the second half of a
+// surrogate pair.
+Step characterStep(Keyboard &keyboard, const QString &text, qsizetype &i)
 {
     char32_t character = text.at(i).unicode();
     if (QChar::isHighSurrogate(character) && i + 1 < text.size() &&
@@ -131,9 +147,75 @@ KeyboardStatus typeCharacterAt(Keyboard &keyboard, const QString &text, qsizetyp
     const qint16 key = byte ? keyboard.VkKeyScanA(*byte) : -1;
     // Windows would send key 255 with Shift+Ctrl+Alt here, which types nothing.
     if (key == -1)
-        return keyboard.typeCharacter(character);
-    return pressKey(keyboard, quint16(key));
+        return {false, 0, character};
+    return keyStep(quint16(key));
 }
+
+// The whole text as steps, read against the layout once before anything is sent.
+std::vector<Step> stepsOf(Keyboard &keyboard, const QString &text)
+{
+    std::vector<Step> steps;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (const KeyName *name = c == QLatin1Char('{') ? keyNameAfter(text, i) : nullptr) {
+            steps.push_back(keyStep(name->virtualKey));
+            // Past the name and the character after it, normally its "}".
+            i += name->name.size() + 1;
+        } else if (const std::optional<quint8> modifier = modifierOfCharacter(c)) {
+            steps.push_back(keyStep(*modifier));
+        } else {
+            // Also a "{" that names no key: the brace itself is typed.
+            steps.push_back(characterStep(keyboard, text, i));
+        }
+    }
+    return steps;
+}
+
+// The characters on spare keys for the current run of the text. Mapping all
+// of a run at once costs one wait for the target instead of one per
+// character; the keys are given back when the run ends, also on an error.
+class SpareKeys {
+public:
+    explicit SpareKeys(Keyboard &keyboard)
+        : m_keyboard(keyboard)
+    {}
+    ~SpareKeys() { unmap(); }
+    SpareKeys(const SpareKeys &) = delete;
+    SpareKeys &operator=(const SpareKeys &) = delete;
+
+    bool hold(char32_t character) const { return m_characters.contains(character); }
+
+    // Maps the characters off the layout of steps, in the order they first
+    // appear, as many as the keyboard has spare keys for.
+    KeyboardStatus mapRun(std::span<const Step> steps)
+    {
+        unmap();
+        QList<char32_t> characters;
+        for (const Step &step : steps) {
+            if (!step.onLayout && !characters.contains(step.character))
+                characters << step.character;
+        }
+        const Keyboard::Mapping mapping = m_keyboard.mapCharacters(characters);
+        if (mapping.status) {
+            m_mapped = true;
+            m_characters = characters.first(mapping.mapped);
+        }
+        return mapping.status;
+    }
+
+private:
+    void unmap()
+    {
+        if (m_mapped)
+            m_keyboard.unmapCharacters();
+        m_mapped = false;
+        m_characters.clear();
+    }
+
+    Keyboard &m_keyboard;
+    bool m_mapped = false;
+    QList<char32_t> m_characters;
+};
 
 } // namespace
 
@@ -141,21 +223,21 @@ KeyboardStatus SendKeysEx(Keyboard &keyboard, const QString &text)
 {
     if (KeyboardStatus status = keyboard.available(); !status)
         return status;
-    const qsizetype length = text.size();
-    for (qsizetype i = 0; i < length; ++i) {
-        const QChar c = text.at(i);
-        const KeyName *name = c == QLatin1Char('{') ? keyNameAfter(text, i) : nullptr;
-        const std::optional<quint8> modifier = modifierOfCharacter(c);
+    const std::vector<Step> steps = stepsOf(keyboard, text);
+    if (steps.empty())
+        return {};
+    if (KeyboardStatus status = keyboard.releaseModifiers(); !status)
+        return status;
+    SpareKeys spareKeys(keyboard);
+    for (auto step = steps.begin(); step != steps.end(); ++step) {
         KeyboardStatus status;
-        if (name) {
-            status = pressKey(keyboard, name->virtualKey);
-            // Past the name and the character after it, normally its "}".
-            i += name->name.size() + 1;
-        } else if (modifier) {
-            status = pressKey(keyboard, *modifier);
+        if (step->onLayout) {
+            status = pressKey(keyboard, step->key);
         } else {
-            // Also a "{QLatin1String(" that names no key: the brace itself is typed.
-            status = typeCharacterAt(keyboard, text, i);
+            if (!spareKeys.hold(step->character))
+                status = spareKeys.mapRun(std::span(step, steps.end()));
+            if (status)
+                status = keyboard.typeCharacter(step->character);
         }
         if (!status)
             return status;

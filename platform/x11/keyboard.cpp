@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <span>
 #include <vector>
 
 // X11 last: its macros (None, Bool, Status) break Qt headers.
@@ -24,9 +25,10 @@ struct VirtualKeySym {
 };
 
 // Virtual keys other than letters, digits and the 102nd key, by the keysym of
-// their key without modifiers. The punctuation keys (0xBA..0xDE) are named
-// after what they give on a US layout, as Windows names them.
-constexpr std::array<VirtualKeySym, 53> kVirtualKeys = {{
+// their key without modifiers; the generic Shift, Ctrl and Alt come before
+// their left and right keys, so that a key found by keysym gets the generic one. The punctuation
+// keys (0xBA..0xDE) are named after what they give on a US layout, as Windows names them.
+constexpr std::array<VirtualKeySym, 59> kVirtualKeys = {{
     {0x08, XK_BackSpace},  {0x09, XK_Tab},         {0x0D, XK_Return},    {0x10, XK_Shift_L},
     {0x11, XK_Control_L},  {0x12, XK_Alt_L},       {0x13, XK_Pause},     {0x14, XK_Caps_Lock},
     {0x1B, XK_Escape},     {0x20, XK_space},       {0x21, XK_Prior},     {0x22, XK_Next},
@@ -40,7 +42,8 @@ constexpr std::array<VirtualKeySym, 53> kVirtualKeys = {{
     {0x90, XK_Num_Lock},   {0x91, XK_Scroll_Lock}, {0xBA, XK_semicolon}, {0xBB, XK_equal},
     {0xBC, XK_comma},      {0xBD, XK_minus},       {0xBE, XK_period},    {0xBF, XK_slash},
     {0xC0, XK_grave},      {0xDB, XK_bracketleft}, {0xDC, XK_backslash}, {0xDD, XK_bracketright},
-    {0xDE, XK_apostrophe},
+    {0xDE, XK_apostrophe}, {0xA0, XK_Shift_L},     {0xA1, XK_Shift_R},   {0xA2, XK_Control_L},
+    {0xA3, XK_Control_R},  {0xA4, XK_Alt_L},       {0xA5, XK_Alt_R},
 }};
 
 // The key between left Shift and Z on 102-key keyboards (evdev KEY_102ND).
@@ -117,6 +120,34 @@ KeySym keysymOfCharacter(char32_t character)
     return 0x01000000 | character;
 }
 
+// Keys whose release changes a lock state (XKB unlocks on the release that
+// follows a locking press): never released on the user's behalf.
+bool isLockKey(KeySym keysym)
+{
+    switch (keysym) {
+    case XK_Caps_Lock:
+    case XK_Shift_Lock:
+    case XK_Num_Lock:
+    case XK_Scroll_Lock:
+    case XK_ISO_Level3_Lock:
+    case XK_ISO_Level5_Lock:
+        return true;
+    default:
+        return false;
+    }
+}
+
+struct XkbDescDeleter {
+    void operator()(XkbDescPtr xkb) const { XkbFreeKeyboard(xkb, 0, True); }
+};
+
+// Characters on spare keys by one mapCharacters call.
+struct SpareKey {
+    int keycode;
+    char32_t character;
+};
+using SpareKeys = std::vector<SpareKey>;
+
 } // namespace
 
 struct X11Keyboard::Connection {
@@ -127,7 +158,10 @@ struct X11Keyboard::Connection {
     int maxKeycode = 0;
     int symsPerKeycode = 0;
     int xkbEventBase = -1;
-    std::vector<KeySym> mapping; // the core keyboard mapping, row per keycode
+    int group = 0;               // the active XKB group, which the layout is read in
+    std::vector<KeySym> mapping; // the core keyboard mapping, row per keycode, for spare keys
+    std::unique_ptr<XkbDescRec, XkbDescDeleter> xkb; // the layout, per group and level
+    std::vector<SpareKeys> spares;                   // by nested mapCharacters calls, latest last
 
     Connection(const QString &displayName, std::chrono::milliseconds settle)
         : settleTime(settle)
@@ -147,18 +181,29 @@ struct X11Keyboard::Connection {
                         .arg(shownName);
             return;
         }
-        // An XKB-aware Xlib hears of mapping changes only through XKB events.
         int opcode = 0, xkbError = 0, xkbMajor = XkbMajorVersion, xkbMinor = XkbMinorVersion;
-        if (XkbQueryExtension(display, &opcode, &xkbEventBase, &xkbError, &xkbMajor, &xkbMinor)) {
-            constexpr unsigned long kChanges = XkbMapNotifyMask | XkbNewKeyboardNotifyMask;
-            XkbSelectEvents(display, XkbUseCoreKbd, kChanges, kChanges);
+        if (!XkbQueryExtension(display, &opcode, &xkbEventBase, &xkbError, &xkbMajor, &xkbMinor)) {
+            error = QStringLiteral("The X display \"%1\" has no XKB extension: the keyboard "
+                                   "layout cannot be read.")
+                        .arg(shownName);
+            return;
         }
+        // An XKB-aware Xlib hears of mapping changes only through XKB events,
+        // and of layout (group) switches only through state events.
+        constexpr unsigned long kChanges = XkbMapNotifyMask | XkbNewKeyboardNotifyMask;
+        XkbSelectEvents(display, XkbUseCoreKbd, kChanges, kChanges);
+        XkbSelectEventDetails(display, XkbUseCoreKbd, XkbStateNotify, XkbGroupStateMask,
+                              XkbGroupStateMask);
+        XkbStateRec state{};
+        XkbGetState(display, XkbUseCoreKbd, &state);
+        group = state.group;
         XDisplayKeycodes(display, &minKeycode, &maxKeycode);
         loadMapping();
     }
 
     ~Connection()
     {
+        xkb.reset();
         if (display)
             XCloseDisplay(display);
     }
@@ -169,19 +214,22 @@ struct X11Keyboard::Connection {
         KeySym *syms = XGetKeyboardMapping(display, KeyCode(minKeycode), count, &symsPerKeycode);
         mapping.assign(syms, syms + std::size_t(count) * std::size_t(symsPerKeycode));
         XFree(syms);
+        xkb.reset(XkbGetMap(display, XkbKeyTypesMask | XkbKeySymsMask, XkbUseCoreKbd));
     }
 
-    // Reloads the mapping after anyone (a layout switch, our own spare key)
-    // changed it, without waiting for the server.
+    // Follows mapping changes and group switches by anyone (a layout switch,
+    // our own spare keys) without waiting for the server.
     void followMappingChanges()
     {
         bool changed = false;
         while (XPending(display) > 0) {
-            XEvent event;
-            XNextEvent(display, &event);
+            XkbEvent event;
+            XNextEvent(display, &event.core);
             if (event.type == MappingNotify) {
-                XRefreshKeyboardMapping(&event.xmapping);
+                XRefreshKeyboardMapping(&event.core.xmapping);
                 changed = true;
+            } else if (event.type == xkbEventBase && event.any.xkb_type == XkbStateNotify) {
+                group = event.state.group;
             } else if (event.type == xkbEventBase) {
                 changed = true;
             }
@@ -195,18 +243,44 @@ struct X11Keyboard::Connection {
         return mapping.data() + std::size_t(keycode - minKeycode) * std::size_t(symsPerKeycode);
     }
 
-    // Level 0 is without modifiers, level 1 with Shift; a lone letter keysym
-    // stands for both cases, as the core protocol defines.
-    KeySym symAt(int keycode, int level)
+    bool hasSymbols(int keycode) const { return xkb && XkbKeyNumGroups(xkb.get(), keycode) > 0; }
+
+    // The key's group for the active group, brought into range as the key says.
+    int groupOf(int keycode) const
     {
-        const KeySym *syms = row(keycode);
-        if (level == 0 || symsPerKeycode < 2)
-            return level == 0 ? syms[0] : kNoSymbol;
-        if (syms[1] != kNoSymbol)
-            return syms[1];
-        KeySym lower = 0, upper = 0;
-        XConvertCase(syms[0], &lower, &upper);
-        return upper != lower ? upper : kNoSymbol;
+        const int groups = XkbKeyNumGroups(xkb.get(), keycode);
+        if (group < groups)
+            return group;
+        const unsigned char info = XkbKeyGroupInfo(xkb.get(), keycode);
+        switch (XkbOutOfRangeGroupAction(info)) {
+        case XkbClampIntoRange:
+            return groups - 1;
+        case XkbRedirectIntoRange:
+            return XkbOutOfRangeGroupNumber(info) < groups ? XkbOutOfRangeGroupNumber(info) : 0;
+        default:
+            return group % groups;
+        }
+    }
+
+    // Level 0 is without modifiers, level 1 the level Shift alone selects in
+    // the active group; NoSymbol when Shift selects no level of its own.
+    KeySym symAt(int keycode, int level) const
+    {
+        if (!hasSymbols(keycode))
+            return kNoSymbol;
+        const int keyGroup = groupOf(keycode);
+        int index = 0;
+        if (level == 1) {
+            const XkbKeyTypePtr type = XkbKeyKeyType(xkb.get(), keycode, keyGroup);
+            const std::span entries(type->map, type->map_count);
+            const auto shift = std::find_if(entries.begin(), entries.end(), [](const auto &e) {
+                return e.active && e.mods.mask == ShiftMask;
+            });
+            if (shift == entries.end() || shift->level == 0)
+                return kNoSymbol;
+            index = shift->level;
+        }
+        return XkbKeySymEntry(xkb.get(), keycode, index, keyGroup);
     }
 
     bool isEmpty(int keycode)
@@ -215,56 +289,84 @@ struct X11Keyboard::Connection {
         return std::all_of(syms, syms + symsPerKeycode, [](KeySym s) { return s == kNoSymbol; });
     }
 
-    // The keycode whose key gives keysym without modifiers, else with any; 0
-    // when the mapping has none.
-    int keycodeOf(KeySym keysym)
+    // The virtual key of a key: by what it gives without modifiers in the
+    // active group, else by what it gives in the first group, so that a key
+    // like the German o-umlaut keeps the name of its position (0xBA).
+    quint8 virtualKeyOfKeycode(int keycode) const
     {
-        for (int column : {0, -1}) {
-            for (int kc = minKeycode; kc <= maxKeycode; ++kc) {
-                const KeySym *syms = row(kc);
-                if (column == 0
-                        ? syms[0] == keysym
-                        : std::find(syms, syms + symsPerKeycode, keysym) != syms + symsPerKeycode)
-                    return kc;
-            }
-        }
-        return 0;
+        if (!hasSymbols(keycode))
+            return 0;
+        if (const quint8 virtualKey = virtualKeyOfKeysym(symAt(keycode, 0)))
+            return virtualKey;
+        if (const quint8 virtualKey = virtualKeyOfKeysym(XkbKeySymEntry(xkb.get(), keycode, 0, 0)))
+            return virtualKey;
+        return keycode == kKeycode102nd ? kVk102nd : 0;
     }
 
+    // The key of a virtual key: the one giving its keysym without modifiers
+    // in the active group, else the one virtualKeyOfKeycode names so, else one
+    // with the keysym in any group or level (Alt_L shares a key with Meta_L);
+    // 0 when there is none.
     int keycodeOfVirtualKey(quint8 virtualKey)
     {
-        if (virtualKey == kVk102nd)
-            return kKeycode102nd >= minKeycode && kKeycode102nd <= maxKeycode &&
-                           !isEmpty(kKeycode102nd)
-                       ? kKeycode102nd
-                       : 0;
         const KeySym keysym = keysymOfVirtualKey(virtualKey);
-        return keysym == kNoSymbol ? 0 : keycodeOf(keysym);
-    }
-
-    quint8 virtualKeyOfKeycode(int keycode)
-    {
-        const quint8 virtualKey = virtualKeyOfKeysym(symAt(keycode, 0));
-        return virtualKey == 0 && keycode == kKeycode102nd ? kVk102nd : virtualKey;
+        for (int kc = minKeycode; keysym != kNoSymbol && kc <= maxKeycode; ++kc) {
+            if (symAt(kc, 0) == keysym)
+                return kc;
+        }
+        for (int kc = minKeycode; kc <= maxKeycode; ++kc) {
+            if (virtualKeyOfKeycode(kc) == virtualKey)
+                return kc;
+        }
+        for (int kc = minKeycode; keysym != kNoSymbol && kc <= maxKeycode; ++kc) {
+            const KeySym *syms = row(kc);
+            if (std::find(syms, syms + symsPerKeycode, keysym) != syms + symsPerKeycode)
+                return kc;
+        }
+        return 0;
     }
 
     void tap(int keycode)
     {
         XTestFakeKeyEvent(display, unsigned(keycode), True, CurrentTime);
         XTestFakeKeyEvent(display, unsigned(keycode), False, CurrentTime);
-        XSync(display, False);
+        XFlush(display);
     }
 
-    void setRow(int keycode, const std::vector<KeySym> &syms)
+    // Empty keycodes from the top, at most count of them.
+    std::vector<int> emptyKeycodes(qsizetype count)
     {
-        std::copy(syms.begin(), syms.end(), row(keycode));
-        XChangeKeyboardMapping(display, keycode, symsPerKeycode, const_cast<KeySym *>(syms.data()),
-                               1);
+        std::vector<int> keycodes;
+        for (int kc = maxKeycode; kc >= minKeycode && qsizetype(keycodes.size()) < count; --kc) {
+            if (isEmpty(kc))
+                keycodes.push_back(kc);
+        }
+        return keycodes;
+    }
+
+    // Gives each key of keys the keysym of its character, or nothing when
+    // restoring, in one request: a request changes a run of keycodes, so the
+    // keys in use between the spare keys are written back as they are (the
+    // server keeps their XKB types and levels then; checked with xkbcomp).
+    // One change makes the target reload its keymap once, not once per key.
+    void changeRows(const SpareKeys &keys, bool restoring)
+    {
+        const auto [low, high] =
+            std::minmax_element(keys.begin(), keys.end(), [](const SpareKey &a, const SpareKey &b) {
+                return a.keycode < b.keycode;
+            });
+        for (const SpareKey &key : keys) {
+            // Every column, so that Shift, Caps Lock or the group cannot change it.
+            const KeySym keysym = restoring ? kNoSymbol : keysymOfCharacter(key.character);
+            std::fill_n(row(key.keycode), symsPerKeycode, keysym);
+        }
+        XChangeKeyboardMapping(display, low->keycode, symsPerKeycode, row(low->keycode),
+                               high->keycode - low->keycode + 1);
         XSync(display, False);
     }
 
     // Lets the event loop run for the settle time: the target reads the
-    // mapping change when it gets to the key, which may be in this process.
+    // mapping change when it gets to the keys, which may be in this process.
     void settle() const
     {
         QEventLoop loop;
@@ -330,26 +432,69 @@ quint32 X11Keyboard::MapVirtualKeyA(quint32 code, quint32 mapType)
     return character >= 'a' && character <= 'z' ? character - ('a' - 'A') : character;
 }
 
-KeyboardStatus X11Keyboard::typeCharacter(char32_t character)
+KeyboardStatus X11Keyboard::releaseModifiers()
 {
     if (!m_x->error.isEmpty())
         return {m_x->error};
     m_x->followMappingChanges();
-    // The highest empty keycode: one a nested call (from the event loop run
-    // while settling) has not taken.
-    int spare = m_x->maxKeycode;
-    while (spare >= m_x->minKeycode && !m_x->isEmpty(spare))
-        --spare;
-    if (spare < m_x->minKeycode)
-        return {QStringLiteral("No free key to type \"%1\": every keycode is in use.")
-                    .arg(QString::fromUcs4(&character, 1))};
-
-    const std::vector<KeySym> empty(std::size_t(m_x->symsPerKeycode), kNoSymbol);
-    // Every column, so that Shift or Caps Lock cannot change the case.
-    m_x->setRow(spare, std::vector<KeySym>(empty.size(), keysymOfCharacter(character)));
-    m_x->tap(spare);
-    // Restoring before the target has read the key would type the wrong character.
-    m_x->settle();
-    m_x->setRow(spare, empty);
+    std::array<char, 32> down{};
+    XQueryKeymap(m_x->display, down.data());
+    const std::unique_ptr<XModifierKeymap, decltype(&XFreeModifiermap)> modifiers(
+        XGetModifierMapping(m_x->display), &XFreeModifiermap);
+    if (!modifiers)
+        return {QStringLiteral("The keyboard's modifier keys cannot be read.")};
+    const std::span keycodes(modifiers->modifiermap, std::size_t(8 * modifiers->max_keypermod));
+    for (std::size_t i = 0; i < keycodes.size(); ++i) {
+        const int kc = keycodes[i];
+        const bool isLockModifier = i / std::size_t(modifiers->max_keypermod) == LockMapIndex;
+        const bool isDown = kc != 0 && (down[std::size_t(kc / 8)] & (1 << (kc % 8)));
+        if (isDown && !isLockModifier && !isLockKey(m_x->symAt(kc, 0)))
+            XTestFakeKeyEvent(m_x->display, unsigned(kc), False, CurrentTime);
+    }
+    XFlush(m_x->display);
     return {};
+}
+
+Keyboard::Mapping X11Keyboard::mapCharacters(const QList<char32_t> &characters)
+{
+    if (!m_x->error.isEmpty())
+        return {{m_x->error}};
+    m_x->followMappingChanges();
+    const std::vector<int> keycodes = m_x->emptyKeycodes(characters.size());
+    if (keycodes.empty())
+        return {{QStringLiteral("No free key to type \"%1\": every keycode is in use.")
+                     .arg(QString::fromUcs4(characters.constData(), 1))}};
+    SpareKeys keys;
+    for (std::size_t i = 0; i < keycodes.size(); ++i)
+        keys.push_back({keycodes[i], characters.at(qsizetype(i))});
+    m_x->changeRows(keys, false);
+    m_x->spares.push_back(std::move(keys));
+    return {{}, qsizetype(keycodes.size())};
+}
+
+KeyboardStatus X11Keyboard::typeCharacter(char32_t character)
+{
+    if (!m_x->error.isEmpty())
+        return {m_x->error};
+    if (!m_x->spares.empty()) {
+        const SpareKeys &keys = m_x->spares.back();
+        const auto key = std::find_if(keys.begin(), keys.end(),
+                                      [&](const SpareKey &k) { return k.character == character; });
+        if (key != keys.end()) {
+            m_x->tap(key->keycode);
+            return {};
+        }
+    }
+    return {
+        QStringLiteral("No key is mapped to type \"%1\".").arg(QString::fromUcs4(&character, 1))};
+}
+
+void X11Keyboard::unmapCharacters()
+{
+    if (m_x->spares.empty())
+        return;
+    m_x->settle();
+    m_x->followMappingChanges();
+    m_x->changeRows(m_x->spares.back(), true);
+    m_x->spares.pop_back();
 }

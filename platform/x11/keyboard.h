@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QtGlobal>
 #include <chrono>
@@ -19,8 +20,8 @@ constexpr quint32 KEYEVENTF_EXTENDEDKEY = 1;
 constexpr quint32 KEYEVENTF_KEYUP = 2;
 
 // Synthetic key events into whichever window has the keyboard focus, through
-// the Windows calls the keystroke sender is written against, plus one call for
-// characters the layout has no key for. Virtual keys are Windows virtual-key
+// the Windows calls the keystroke sender is written against, plus calls for
+// held modifiers and for characters the layout has no key for. Virtual keys are Windows virtual-key
 // codes (0x08 Backspace, 0x10 Shift, 0x41 'A', 0x70 F1, 0xBA..0xC0, 0xDB..0xDE
 // and 0xE2 the punctuation keys, ...).
 class Keyboard {
@@ -45,24 +46,48 @@ public:
     // none, for codes above 0xFF and for other map types.
     virtual quint32 MapVirtualKeyA(quint32 code, quint32 mapType) = 0;
 
-    // Types one character whatever the layout: taps a key that gives exactly
-    // this character and nothing else.
+    // Releases every modifier key the user still holds (Shift, Ctrl, Alt,
+    // AltGr, Super; not the lock keys), so that a held hotkey does not turn
+    // "1" into Ctrl+1. They are not pressed again afterwards: a modifier
+    // pressed by us while the user has let go of it would stay stuck down.
+    virtual KeyboardStatus releaseModifiers() = 0;
+
+    // Puts characters the layout has no key for on spare keys, in one change
+    // of the keyboard mapping, so that typeCharacter can type them. Maps as
+    // many as there are spare keys, from the front; mapped says how many.
+    // Fails when not even one can be mapped. Calls nest: each
+    // unmapCharacters undoes the latest mapCharacters.
+    struct Mapping {
+        KeyboardStatus status;
+        qsizetype mapped = 0;
+    };
+    virtual Mapping mapCharacters(const QList<char32_t> &characters) = 0;
+
+    // Taps the spare key of a character mapCharacters mapped.
     virtual KeyboardStatus typeCharacter(char32_t character) = 0;
+
+    // Waits until the target has read the keys typed since the latest
+    // mapCharacters, then gives their spare keys back their former (empty)
+    // meaning in one change. Restoring earlier would type the wrong characters.
+    virtual void unmapCharacters() = 0;
 };
 
 // The keyboard of an X11 display through XTest, over a connection of its own.
-// Virtual keys map to keysyms and then to the keycodes of the current
-// keyboard mapping (level 0 is without modifiers, level 1 with Shift;
-// characters on AltGr levels count as missing). X has no scan codes or
+// Virtual keys map to keysyms and then to the keycodes of the current XKB
+// group of the keyboard (level 0 is without modifiers, level 1 the Shift
+// level; characters on AltGr levels count as missing). X has no scan codes or
 // extended keys: keybd_event ignores both, and MapVirtualKeyA type 0 gives the
 // evdev key code (keycode - 8), which is the PC scan code for the main block.
-// typeCharacter maps the character's keysym to a keycode the mapping leaves
-// empty, taps it and restores the mapping after settleTime, letting the event
-// loop run meanwhile so that the target (even a window of this process) reads
-// the key while the mapping still gives the character.
+// mapCharacters uses keycodes the mapping leaves empty; unmapCharacters waits
+// settleTime with the event loop running, so that the target (even a window
+// of this process) reads the keys while the mapping still gives the
+// characters.
 class X11Keyboard final : public Keyboard {
 public:
-    static constexpr std::chrono::milliseconds kDefaultSettleTime{20};
+    // A Qt target in another process lost the spare keys now and then when
+    // they were given back within 5 ms, never at 10 ms or more; 30 ms leaves
+    // room for a busier target.
+    static constexpr std::chrono::milliseconds kDefaultSettleTime{30};
 
     // displayName "" is $DISPLAY. A display that cannot be opened, or one
     // without XTest, is not an error here: every call then reports it.
@@ -74,7 +99,10 @@ public:
     KeyboardStatus keybd_event(quint8 virtualKey, quint8 scanCode, quint32 flags) override;
     qint16 VkKeyScanA(char charCode) override;
     quint32 MapVirtualKeyA(quint32 code, quint32 mapType) override;
+    KeyboardStatus releaseModifiers() override;
+    Mapping mapCharacters(const QList<char32_t> &characters) override;
     KeyboardStatus typeCharacter(char32_t character) override;
+    void unmapCharacters() override;
 
 private:
     struct Connection;

@@ -1,6 +1,8 @@
 #include "tests/support/recording_keyboard.h"
 
+#include <algorithm>
 #include <array>
+#include <utility>
 
 namespace {
 
@@ -12,7 +14,7 @@ struct UsKey {
 };
 
 // The US layout's keys as Windows reports them (set-1 scan codes).
-constexpr std::array<UsKey, 79> kUsKeys = {{
+constexpr std::array<UsKey, 85> kUsKeys = {{
     {0x08, 0x0E, '\b', 0},  {0x09, 0x0F, '\t', 0},   {0x0D, 0x1C, '\r', 0},  {0x10, 0x2A, 0, 0},
     {0x11, 0x1D, 0, 0},     {0x12, 0x38, 0, 0},      {0x13, 0x45, 0, 0},     {0x14, 0x3A, 0, 0},
     {0x1B, 0x01, 0x1B, 0},  {0x20, 0x39, ' ', 0},    {0x21, 0x49, 0, 0},     {0x22, 0x51, 0, 0},
@@ -32,7 +34,9 @@ constexpr std::array<UsKey, 79> kUsKeys = {{
     {0x77, 0x42, 0, 0},     {0x78, 0x43, 0, 0},      {0x79, 0x44, 0, 0},     {0x7A, 0x57, 0, 0},
     {0x7B, 0x58, 0, 0},     {0xBA, 0x27, ';', ':'},  {0xBB, 0x0D, '=', '+'}, {0xBC, 0x33, ',', '<'},
     {0xBD, 0x0C, '-', '_'}, {0xBE, 0x34, '.', '>'},  {0xBF, 0x35, '/', '?'}, {0xC0, 0x29, '`', '~'},
-    {0xDB, 0x1A, '[', '{'}, {0xDC, 0x2B, '\\', '|'}, {0xDD, 0x1B, ']', '}'},
+    {0xDB, 0x1A, '[', '{'}, {0xDC, 0x2B, '\\', '|'}, {0xDD, 0x1B, ']', '}'}, {0xA0, 0x2A, 0, 0},
+    {0xA1, 0x36, 0, 0},     {0xA2, 0x1D, 0, 0},      {0xA3, 0x1D, 0, 0},     {0xA4, 0x38, 0, 0},
+    {0xA5, 0x38, 0, 0},
 }};
 
 const UsKey *keyOf(quint32 virtualKey)
@@ -85,10 +89,45 @@ quint32 RecordingKeyboard::MapVirtualKeyA(quint32 code, quint32 mapType)
     return 0;
 }
 
+QString RecordingKeyboard::codePoint(char32_t character)
+{
+    return QStringLiteral("U+%1").arg(quint32(character), 4, 16, QLatin1Char('0')).toUpper();
+}
+
+KeyboardStatus RecordingKeyboard::releaseModifiers()
+{
+    for (const quint8 virtualKey : std::exchange(heldModifiers, {}))
+        keybd_event(virtualKey, 0, KEYEVENTF_KEYUP);
+    return {unavailable};
+}
+
+Keyboard::Mapping RecordingKeyboard::mapCharacters(const QList<char32_t> &characters)
+{
+    if (!unavailable.isEmpty())
+        return {{unavailable}};
+    const QList<char32_t> mapped = characters.first(std::min(spareKeys, characters.size()));
+    QStringList names;
+    for (const char32_t character : mapped)
+        names << codePoint(character);
+    events << QStringLiteral("map:") + names.join(QLatin1Char(','));
+    m_mapped << mapped;
+    return {{}, mapped.size()};
+}
+
 KeyboardStatus RecordingKeyboard::typeCharacter(char32_t character)
 {
     if (!unavailable.isEmpty())
         return {unavailable};
-    events << QStringLiteral("U+%1").arg(quint32(character), 4, 16, QLatin1Char('0')).toUpper();
+    if (m_mapped.isEmpty() || !m_mapped.last().contains(character))
+        return {QStringLiteral("%1 is not mapped").arg(codePoint(character))};
+    events << codePoint(character);
     return {};
+}
+
+void RecordingKeyboard::unmapCharacters()
+{
+    if (m_mapped.isEmpty())
+        return;
+    m_mapped.removeLast();
+    events << QStringLiteral("unmap");
 }
