@@ -62,8 +62,9 @@ private slots:
     void writesFieldsIntoFirstBlankRow();
     void openFailureShowsOneMessage_data();
     void openFailureShowsOneMessage();
+    void failedSaveIsReportedAndFileKept_data();
     void failedSaveIsReportedAndFileKept();
-    void deliveryDuringRowSearchKeepsBothRows();
+    void noEventsRunDuringDelivery();
 };
 
 void tst_excel_target::writesFieldsIntoFirstBlankRow_data()
@@ -141,33 +142,57 @@ void tst_excel_target::openFailureShowsOneMessage()
     QCOMPARE(contentOf(f.file), before);
 }
 
+void tst_excel_target::failedSaveIsReportedAndFileKept_data()
+{
+    QTest::addColumn<QString>("refusal");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("folder refuses, unprivileged") << "folder"
+                                                  << "cannot be saved";
+    QTest::newRow("read-only workbook") << "mode"
+                                        << "cannot be saved: the file is read-only";
+    QTest::newRow("open in LibreOffice")
+        << ".~lock.Messwerte.xlsx#"
+        << "is open in another program (lock file .~lock.Messwerte.xlsx#)";
+    QTest::newRow("open in Excel") << "~$Messwerte.xlsx"
+                                   << "is open in another program (lock file ~$Messwerte.xlsx)";
+}
+
 void tst_excel_target::failedSaveIsReportedAndFileKept()
 {
+    QFETCH(QString, refusal);
+    QFETCH(QString, reason);
     Fixture f;
     QVERIFY(makeWorkbook(f.file));
     const QByteArray before = contentOf(f.file);
     f.t.app.mainWindow();
-    // Only the folder refuses: unprivileged, the workbook can be read but not replaced.
     const QByteArray folder = QFile::encodeName(f.t.folder.path());
-    QCOMPARE(::chmod(folder.constData(), 0555), 0);
     QString failure;
-    {
+    if (refusal == QLatin1String("folder")) {
+        // Only the folder refuses: unprivileged, the workbook can be read but not replaced.
+        QCOMPARE(::chmod(folder.constData(), 0555), 0);
         AsUnprivilegedUser nobody;
         QVERIFY(nobody.active());
+        failure = deliverToExcelFile(f.t.app, QStringLiteral("m1{TAB}"));
+    } else {
+        // As whoever runs the tests, root included.
+        if (refusal == QLatin1String("mode"))
+            QCOMPARE(::chmod(QFile::encodeName(f.file).constData(), 0444), 0);
+        else
+            f.t.writeFile(refusal, "locked");
         failure = deliverToExcelFile(f.t.app, QStringLiteral("m1{TAB}"));
     }
     ::chmod(folder.constData(), 0700);
 
-    QVERIFY2(failure.contains(QStringLiteral("cannot be saved")), qPrintable(failure));
+    QVERIFY2(failure.contains(reason), qPrintable(failure));
     QCOMPARE(f.status(), failure);
     QVERIFY(f.t.prompts.shown.isEmpty());
     QCOMPARE(contentOf(f.file), before);
 }
 
-void tst_excel_target::deliveryDuringRowSearchKeepsBothRows()
+void tst_excel_target::noEventsRunDuringDelivery()
 {
-    // A button or a tick may deliver while the row search lets events run; it
-    // saves first, and the outer delivery must not write over its row.
+    // A tick or a button that delivers while a delivery runs must wait for it:
+    // run in between, it would take the same blank row, and one save would be lost.
     Fixture f;
     QVERIFY(makeWorkbook(f.file));
     QString inner = QStringLiteral("not run");
@@ -175,9 +200,10 @@ void tst_excel_target::deliveryDuringRowSearchKeepsBothRows()
                        [&] { inner = deliverToExcelFile(f.t.app, QStringLiteral("inner{TAB}")); });
 
     QCOMPARE(deliverToExcelFile(f.t.app, QStringLiteral("outer{TAB}")), QString());
-    QCOMPARE(inner, QString());
-    QCOMPARE(f.row(5).at(0).toString(), QStringLiteral("inner"));
-    QCOMPARE(f.row(6).at(0).toString(), QStringLiteral("outer"));
+    QCOMPARE(inner, QStringLiteral("not run"));
+    QTRY_COMPARE(inner, QString());
+    QCOMPARE(f.row(5).at(0).toString(), QStringLiteral("outer"));
+    QCOMPARE(f.row(6).at(0).toString(), QStringLiteral("inner"));
 }
 
 QTEST_MAIN(tst_excel_target)

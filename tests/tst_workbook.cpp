@@ -68,12 +68,16 @@ private slots:
     void readsCells();
     void writesValueByLocale_data();
     void writesValueByLocale();
+    void stringsKeepOuterBlanks_data();
+    void stringsKeepOuterBlanks();
     void writeKeepsEverythingElse();
     void insertsRowsAndCellsInOrder();
     void openFails_data();
     void openFails();
     void saveFailsWhenNotWritable_data();
     void saveFailsWhenNotWritable();
+    void refusesReadOnlyOrOpenWorkbook_data();
+    void refusesReadOnlyOrOpenWorkbook();
     void refusesToOverwriteNewerFile();
     void saveKeepsModeOwnerAndLink();
 };
@@ -126,8 +130,17 @@ void tst_workbook::writesValueByLocale_data()
                                            << "12,50" << QVariant("12,50") << "12,50";
     QTest::newRow("C decimal point") << "C"
                                      << "12.5" << QVariant(12.5) << "12.5";
-    QTest::newRow("group separator is no number") << "de_DE"
-                                                  << "1.250" << QVariant("1.250") << "1.250";
+    QTest::newRow("instrument's point in German") << "de_DE"
+                                                  << "1.250" << QVariant(1.25) << "1.25";
+    QTest::newRow("grouped digits stay text") << "de_DE"
+                                              << "1.234,5" << QVariant("1.234,5") << "1.234,5";
+    QTest::newRow("group comma in en_US stays text") << "en_US"
+                                                     << "1,500" << QVariant("1,500") << "1,500";
+    QTest::newRow("leading zero stays text") << "C"
+                                             << "007" << QVariant("007") << "007";
+    QTest::newRow("twenty-digit code stays text")
+        << "C"
+        << "12345678901234567890" << QVariant("12345678901234567890") << "12345678901234567890";
     QTest::newRow("more digits than a double keeps")
         << "C"
         << "12345678901234567" << QVariant("12345678901234567") << "12345678901234567";
@@ -171,6 +184,34 @@ void tst_workbook::writesValueByLocale()
     Workbook workbook;
     QVERIFY(workbook.open(f.file, QStringLiteral("Tabelle1")).ok());
     QCOMPARE(workbook.cell(5, 3), readBack);
+}
+
+void tst_workbook::stringsKeepOuterBlanks_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("both ends") << " g ";
+    QTest::newRow("leading blanks") << "  12,5 g";
+    QTest::newRow("trailing tab") << "g\t";
+    QTest::newRow("blanks only") << "   ";
+    QTest::newRow("line break only") << "\n";
+}
+
+void tst_workbook::stringsKeepOuterBlanks()
+{
+    QFETCH(QString, text);
+    Fixture f;
+    QVERIFY(f.make());
+    QVERIFY(writeAndSave(f.file, 6, 1, text).ok());
+
+    const QJsonArray a6 =
+        cellOf(readWithOpenpyxl(f.file, QStringLiteral("Tabelle1"), {QStringLiteral("A6")}),
+               QStringLiteral("A6"));
+    QCOMPARE(a6.at(0).toString(), text);
+    // Excel trims a <t> without xml:space="preserve"; openpyxl does not.
+    const QString xml = QString::fromUtf8(entry(f.file, kSheetEntry));
+    const QRegularExpression a6String(
+        QStringLiteral(R"(<c r="A6" t="inlineStr"><is><t xml:space="preserve">)"));
+    QVERIFY2(a6String.match(xml).hasMatch(), qPrintable(xml.mid(xml.indexOf(u"A6") - 4, 80)));
 }
 
 void tst_workbook::writeKeepsEverythingElse()
@@ -327,6 +368,58 @@ void tst_workbook::saveFailsWhenNotWritable()
     QCOMPARE(
         QDir(f.folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
         QStringList{QStringLiteral("book.xlsx")});
+}
+
+void tst_workbook::refusesReadOnlyOrOpenWorkbook_data()
+{
+    QTest::addColumn<QString>("openAs"); // book.xlsx or a link to it
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("lockFile"); // created beside it, "" for none
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("no write bit") << "book.xlsx" << 0444 << ""
+                                  << "cannot be saved: the file is read-only";
+    QTest::newRow("owner may only read") << "book.xlsx" << 0400 << ""
+                                         << "cannot be saved: the file is read-only";
+    QTest::newRow("open in LibreOffice")
+        << "book.xlsx" << 0644 << ".~lock.book.xlsx#"
+        << "is open in another program (lock file .~lock.book.xlsx#)";
+    QTest::newRow("open in Excel") << "book.xlsx" << 0644 << "~$book.xlsx"
+                                   << "is open in another program (lock file ~$book.xlsx)";
+    QTest::newRow("open in LibreOffice through a link")
+        << "link.xlsx" << 0644 << ".~lock.link.xlsx#"
+        << "is open in another program (lock file .~lock.link.xlsx#)";
+    QTest::newRow("link opened, target open in LibreOffice")
+        << "link.xlsx" << 0644 << ".~lock.book.xlsx#"
+        << "is open in another program (lock file .~lock.book.xlsx#)";
+}
+
+void tst_workbook::refusesReadOnlyOrOpenWorkbook()
+{
+    // Run as whoever runs the tests, root included: neither case may depend on
+    // the kernel refusing the write.
+    QFETCH(QString, openAs);
+    QFETCH(int, mode);
+    QFETCH(QString, lockFile);
+    QFETCH(QString, reason);
+    Fixture f;
+    QVERIFY(f.make());
+    QVERIFY(QFile::link(f.file, f.folder.filePath(QStringLiteral("link.xlsx"))));
+    if (!lockFile.isEmpty()) {
+        QFile lock(f.folder.filePath(lockFile));
+        QVERIFY(lock.open(QIODevice::WriteOnly));
+    }
+    QCOMPARE(::chmod(QFile::encodeName(f.file).constData(), mode_t(mode)), 0);
+    const QByteArray before = contentOf(f.file);
+
+    Workbook workbook;
+    QVERIFY(workbook.open(f.folder.filePath(openAs), QStringLiteral("Tabelle1")).ok());
+    QVERIFY(workbook.setCell(6, 1, QStringLiteral("lost?")).ok());
+    const ControlStatus saved = workbook.saveAndClose();
+    QCOMPARE(saved.error, Workbook::kError);
+    QCOMPARE(saved.errorText, f.file + QStringLiteral(": ") + reason);
+    QCOMPARE(contentOf(f.file), before);
+    QCOMPARE(modeOf(f.file) & 07777, mode_t(mode));
 }
 
 void tst_workbook::refusesToOverwriteNewerFile()

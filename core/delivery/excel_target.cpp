@@ -9,14 +9,12 @@
 #include "platform/prompts.h"
 #include "platform/vb/vb_strings.h"
 
-#include <QCoreApplication>
-
 namespace {
 
 const QString kSheet = QStringLiteral("Tabelle1");
 const QString kFieldEnd = QStringLiteral("{TAB}");
-// Another save between our open and our save (a nested delivery while events ran,
-// another program) means the row is written again on top of it, a few times at most.
+// Another program saving between our open and our save means the row is searched
+// and written again on top of its version, a few times at most.
 constexpr int kAttempts = 3;
 
 // The file named in the message: the target's program file from AppList, or the
@@ -27,14 +25,13 @@ QString messageFileName(const App &app)
     return program.isEmpty() ? app.settings.ExcelFile : program;
 }
 
-// Row search: the first row from 1 down whose column A is blank.
+// Row search: the first row from 1 down whose column A is blank. No events run
+// here or below: a delivery started meanwhile would take the same blank row.
 int targetRow(const Workbook &workbook)
 {
-    int row = 0;
-    do {
-        QCoreApplication::processEvents();
+    int row = 1;
+    while (row <= Workbook::kMaxRow && !vb::Trim(workbook.cell(row, 1)).isEmpty())
         ++row;
-    } while (row <= Workbook::kMaxRow && !vb::Trim(workbook.cell(row, 1)).isEmpty());
     return row;
 }
 
@@ -46,7 +43,6 @@ ControlStatus writeFields(Workbook &workbook, int row, const QString &strAusgabe
     if (p == 0)
         p = int(strAusgabe.size()) + 1;
     do {
-        QCoreApplication::processEvents();
         const QString field = strAusgabe.mid(start - 1, p - start);
         if (!field.isEmpty())
             if (ControlStatus written = workbook.setCell(row, column, field); !written)

@@ -1,6 +1,7 @@
 #include "platform/office/workbook.h"
 
 #include "platform/files/posix_file.h"
+#include "platform/office/cell_number.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -9,7 +10,6 @@
 
 #include <cctype>
 #include <cerrno>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -82,6 +82,26 @@ std::optional<QByteArray> readEntry(zip_t *zip, const QString &name)
     if (zip_fread(entry.get(), bytes.data(), st.size) != zip_int64_t(st.size))
         return std::nullopt;
     return bytes;
+}
+
+// The mode bits, not access(): root may write anything, and rename() ignores them.
+bool isReadOnly(const QByteArray &path)
+{
+    struct stat st;
+    return ::stat(path.constData(), &st) == 0 && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+}
+
+// The lock file LibreOffice or Excel keeps beside a workbook it has open, "" when
+// there is none: saving now would be lost when that program saves its copy.
+QString lockFileOf(const QString &workbook)
+{
+    const QFileInfo info(workbook);
+    for (const QString &lock : {QStringLiteral(".~lock.%1#"), QStringLiteral("~$%1")}) {
+        const QString name = lock.arg(info.fileName());
+        if (QFileInfo::exists(info.dir().filePath(name)))
+            return name;
+    }
+    return {};
 }
 
 bool parse(pugi::xml_document &doc, const QByteArray &bytes)
@@ -251,37 +271,6 @@ QByteArray reference(int row, int column)
     return (columnName(column) + QString::number(row)).toLatin1();
 }
 
-// More digits than Excel keeps (15) would be rounded away in a numeric cell.
-bool fitsDouble(const QString &number)
-{
-    int digits = 0;
-    bool leading = true;
-    for (const QChar c : number) {
-        if (c.toLower() == QLatin1Char('e'))
-            break;
-        if (!c.isDigit() || (leading && c == QLatin1Char('0')))
-            continue;
-        leading = false;
-        ++digits;
-    }
-    return digits <= 15;
-}
-
-// The number a text reads as in the current locale. Group separators are
-// refused: "1.250" from an instrument that uses "." must not become 1250 under
-// a German locale.
-std::optional<double> localeNumber(const QString &text)
-{
-    QLocale locale;
-    locale.setNumberOptions(locale.numberOptions() | QLocale::RejectGroupSeparator);
-    const QString trimmed = text.trimmed();
-    bool ok = false;
-    const double value = locale.toDouble(trimmed, &ok);
-    if (!ok || !std::isfinite(value) || !fitsDouble(trimmed))
-        return std::nullopt;
-    return value;
-}
-
 struct ByteWriter final : pugi::xml_writer {
     QByteArray &out;
     explicit ByteWriter(QByteArray &o)
@@ -296,6 +285,7 @@ struct ByteWriter final : pugi::xml_writer {
 } // namespace
 
 struct Workbook::Impl {
+    QString named; // as given, maybe a link: other programs lock it by that name
     QString file;
     FileIdentity opened;
     ZipArchive zip;
@@ -469,6 +459,7 @@ ControlStatus Workbook::open(const QString &file, const QString &sheet)
         return failure(file, QStringLiteral("not a file"));
 
     auto impl = std::make_unique<Impl>();
+    impl->named = info.absoluteFilePath();
     // Saving renames a new file over this path: a link's target is what gets replaced.
     impl->file = info.canonicalFilePath();
     const std::optional<FileIdentity> identity = FileIdentity::of(impl->file);
@@ -525,7 +516,7 @@ ControlStatus Workbook::setCell(int row, int column, const QString &value)
     for (const char *attribute : {"t", "vm", "cm"})
         c.remove_attribute(attribute);
 
-    if (const std::optional<double> number = localeNumber(value)) {
+    if (const std::optional<double> number = plainNumber(value)) {
         c.append_child(d->name("v").constData())
             .text()
             .set(QByteArray::number(*number, 'g', QLocale::FloatingPointShortest).constData());
@@ -557,8 +548,14 @@ ControlStatus Workbook::saveAndClose()
     const QByteArray path = QFile::encodeName(d->file);
     if (fileChangedSinceOpen())
         return failure(d->file, QStringLiteral("changed on disk since it was opened"));
+    for (const QString &name : {d->named, d->file})
+        if (const QString lock = lockFileOf(name); !lock.isEmpty())
+            return failure(d->file,
+                           QStringLiteral("is open in another program (lock file %1)").arg(lock));
     // The temporary file is renamed over the workbook, which rename() allows even
     // for a read-only file: honour its mode as Excel does.
+    if (isReadOnly(path))
+        return failure(d->file, QStringLiteral("cannot be saved: the file is read-only"));
     if (::faccessat(AT_FDCWD, path.constData(), W_OK, AT_EACCESS) != 0)
         return failure(d->file, QStringLiteral("cannot be saved: %1").arg(posix::reason(errno)));
 

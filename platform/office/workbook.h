@@ -33,9 +33,10 @@ public:
     // their last computed value; "" for an empty or absent cell.
     QString cell(int row, int column) const;
 
-    // Gives cell (row, column) a new value and keeps its style. A text that reads
-    // as a number in the current locale (QLocale()) becomes a numeric cell, any
-    // other text a string cell. Fails for a position outside the sheet's limits.
+    // Gives cell (row, column) a new value and keeps its style. A plain number
+    // (platform/office/cell_number.h, in the current locale) becomes a numeric cell,
+    // any other text a string cell, blanks kept. Fails for a position outside the
+    // sheet's limits.
     ControlStatus setCell(int row, int column, const QString &text);
 
     // True when the file on disk is no longer the one that was opened (another
@@ -44,9 +45,10 @@ public:
 
     // Writes the changed sheet into the file (through a temporary file renamed
     // over it, keeping the file's mode) and closes the workbook. Fails, leaving
-    // the file as it was and the workbook open, when the file is read-only, its
-    // folder refuses the temporary file, it changed since it was opened, or the
-    // write fails.
+    // the file as it was and the workbook open, when the file is read-only (no
+    // write bit for anyone, also for root), is open in another program (a
+    // LibreOffice ".~lock.NAME#" or Excel "~$NAME" lock file beside it), its folder
+    // refuses the temporary file, it changed since it was opened, or the write fails.
     ControlStatus saveAndClose();
 
     // Closes the workbook; unsaved changes are dropped.
