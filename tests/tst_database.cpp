@@ -71,7 +71,13 @@ void tst_database::refusesWhatIsNoDatabase_data()
     QTest::addColumn<QString>("reason");
 
     const QByteArray text("Gewicht;12,50 g\r\n");
-    QTest::newRow("missing") << "werte.mdb" << false << QByteArray() << "does not exist";
+    const QByteArray jet("\x00\x01\x00\x00Standard Jet DB\x00", 20);
+    const QString access = "Access files (.mdb, .accdb) cannot be written on this system: an "
+                           "SQLite file, or an ODBC data source";
+    QTest::newRow("missing") << "werte.db" << false << QByteArray() << "does not exist";
+    QTest::newRow("Access file") << "werte.mdb" << true << jet << access;
+    QTest::newRow("missing Access file") << "werte.mdb" << false << QByteArray() << access;
+    QTest::newRow("Access 2007 file, name in capitals") << "WERTE.ACCDB" << true << jet << access;
     QTest::newRow("missing, ?#% in name")
         << "w?e#r%20te.db" << false << QByteArray() << "does not exist";
     QTest::newRow("text file") << "werte.txt" << true << text << "not a database";
@@ -193,39 +199,46 @@ void tst_database::fieldsByPosition()
 
 void tst_database::numericColumnsGetNumbers_data()
 {
+    QTest::addColumn<QString>("locale");
     QTest::addColumn<QString>("type");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("stored"); // typeof and quote() of the value
 
-    const auto row = [](const char *name, const QString &type, const QString &text,
-                        const QString &stored) {
-        QTest::newRow(name) << type << text << stored;
+    const auto row = [](const char *name, const char *locale, const QString &type,
+                        const QString &text, const QString &stored) {
+        QTest::newRow(name) << QString::fromLatin1(locale) << type << text << stored;
     };
-    row("REAL, decimal comma", "REAL", "12,50", "real|12.5");
-    row("REAL, decimal point", "REAL", "12.50", "real|12.5");
-    row("REAL, blanks and sign", "REAL", "  -0,5 ", "real|-0.5");
-    row("REAL, leading comma", "REAL", ",5", "real|0.5");
-    row("DOUBLE, whole number", "DOUBLE", "+7", "real|7.0");
-    row("INTEGER", "INTEGER", "42", "integer|42");
-    row("BIGINT, fraction", "BIGINT", "2,5", "real|2.5");
-    row("NUMERIC, decimal comma", "NUMERIC", "3,25", "real|3.25");
-    row("DECIMAL(10,2)", "DECIMAL(10,2)", "0,001", "real|0.001");
-    row("REAL, unit after number", "REAL", "12,50 g", "text|'12,50 g'");
-    row("REAL, grouped digits", "REAL", "1.234,5", "text|'1.234,5'");
-    row("REAL, two signs", "REAL", "--1", "text|'--1'");
-    row("REAL, only a comma", "REAL", ",", "text|','");
-    row("TEXT keeps comma", "TEXT", "12,50", "text|'12,50'");
-    row("TEXT keeps zeros", "TEXT", "007", "text|'007'");
-    row("VARCHAR keeps point", "VARCHAR(10)", "12.50", "text|'12.50'");
-    row("no type keeps text", "", "12,5", "text|'12,5'");
+    row("REAL, decimal comma", "de_DE", "REAL", "12,50", "real|12.5");
+    row("REAL, decimal point, German", "de_DE", "REAL", "12.50", "real|12.5");
+    row("REAL, decimal point", "C", "REAL", "12.50", "real|12.5");
+    row("REAL, blanks and sign", "de_DE", "REAL", "  -0,5 ", "real|-0.5");
+    row("REAL, leading comma", "de_DE", "REAL", ",5", "real|0.5");
+    row("REAL, decimal comma, French", "fr_FR", "REAL", "12,50", "real|12.5");
+    row("DOUBLE, whole number", "C", "DOUBLE", "+7", "real|7.0");
+    row("INTEGER", "C", "INTEGER", "42", "integer|42");
+    row("BIGINT, fraction", "de_DE", "BIGINT", "2,5", "real|2.5");
+    row("NUMERIC, decimal comma", "de_DE", "NUMERIC", "3,25", "real|3.25");
+    row("DECIMAL(10,2)", "de_DE", "DECIMAL(10,2)", "0,001", "real|0.001");
+    row("REAL, comma in C", "C", "REAL", "12,50", "text|'12,50'");
+    row("REAL, group comma in en_US", "en_US", "REAL", "1,500", "text|'1,500'");
+    row("REAL, unit after number", "de_DE", "REAL", "12,50 g", "text|'12,50 g'");
+    row("REAL, grouped digits", "de_DE", "REAL", "1.234,5", "text|'1.234,5'");
+    row("REAL, two signs", "de_DE", "REAL", "--1", "text|'--1'");
+    row("REAL, only a comma", "de_DE", "REAL", ",", "text|','");
+    row("TEXT keeps comma", "de_DE", "TEXT", "12,50", "text|'12,50'");
+    row("TEXT keeps zeros", "C", "TEXT", "007", "text|'007'");
+    row("VARCHAR keeps point", "C", "VARCHAR(10)", "12.50", "text|'12.50'");
+    row("no type keeps text", "de_DE", "", "12,5", "text|'12,5'");
 }
 
 void tst_database::numericColumnsGetNumbers()
 {
+    QFETCH(QString, locale);
     QFETCH(QString, type);
     QFETCH(QString, text);
     QFETCH(QString, stored);
 
+    QLocale::setDefault(QLocale(locale));
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("werte.db"));
     sqlite(file, QStringLiteral("CREATE TABLE Werte(v %1)").arg(type));

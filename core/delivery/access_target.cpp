@@ -8,6 +8,16 @@ namespace {
 
 const QString kTab = QStringLiteral("{TAB}");
 
+// The fields, counted from 1 and quoted, that hold text but have no column.
+QString fieldsWithoutColumn(const QStringList &fields, size_t columns)
+{
+    QStringList lost;
+    for (qsizetype k = qsizetype(columns); k < fields.size(); ++k)
+        if (!fields[k].isEmpty())
+            lost << QStringLiteral("%1 (\"%2\")").arg(QString::number(k + 1), fields[k]);
+    return lost.join(QStringLiteral(", "));
+}
+
 } // namespace
 
 QStringList tabFields(const QString &text)
@@ -29,20 +39,17 @@ QString addAccessRecord(const Workspace &workspace, const QString &database, con
     const std::unique_ptr<Recordset> records = db->OpenRecordset(table, &error);
     if (!records)
         return error;
-    records->AddNew();
-    // A field without a column is reported but does not cost the record its other fields.
-    QStringList unplaced;
     const QStringList fields = tabFields(text);
-    for (int k = 0; k < fields.size(); ++k) {
+    // All or nothing: a record without some of its values would pass for complete.
+    if (const QString lost = fieldsWithoutColumn(fields, records->columns().size());
+        !lost.isEmpty())
+        return QStringLiteral("no record added: the table has %1 columns, no column for field %2")
+            .arg(QString::number(records->columns().size()), lost);
+    records->AddNew();
+    for (int k = 0; k < fields.size(); ++k)
         if (!fields[k].isEmpty() && !records->setField(k, fields[k], &error))
-            unplaced << QStringLiteral("\"%1\"").arg(fields[k]);
-    }
-    if (!records->Update(&error))
-        return error;
-    if (unplaced.isEmpty())
-        return {};
-    return QStringLiteral("%1 not written: the table has only %2 columns")
-        .arg(unplaced.join(QStringLiteral(", ")), QString::number(records->columns().size()));
+            return error;
+    return records->Update(&error) ? QString() : error;
 }
 
 QString toAccessDatabase(App &app, const QString &strAusgabe)

@@ -14,7 +14,7 @@ QStringList tabFields(const QString &text);
 // platform/office/database.h for how a database is named): field k goes to column
 // k, an empty field leaves its column to the table's default. A text without
 // "{TAB}" adds nothing. Returns "" when all went in, else why not: then no record
-// was added, except when fields had no column (the others were written).
+// was added (also when a field with text has no column: all fields or none).
 QString addAccessRecord(const Workspace &workspace, const QString &database, const QString &table,
                         const QString &text);
 

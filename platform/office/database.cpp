@@ -1,8 +1,9 @@
 #include "platform/office/database.h"
 
+#include "platform/office/cell_number.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlField>
@@ -60,6 +61,13 @@ QString sqliteUri(const QString &path)
     return QStringLiteral("file:") + QString::fromLatin1(escaped) + QStringLiteral("?mode=rw");
 }
 
+// Debian's ODBC driver for Access files (odbc-mdbtools) only reads them.
+bool isAccessFile(const QString &name)
+{
+    return name.endsWith(QLatin1String(".mdb"), Qt::CaseInsensitive) ||
+           name.endsWith(QLatin1String(".accdb"), Qt::CaseInsensitive);
+}
+
 bool isSystemTable(const QString &name)
 {
     return name.startsWith(QLatin1String("MSys")) ||
@@ -96,30 +104,11 @@ bool isNumericType(QMetaType type)
     }
 }
 
-// A balance sends "12.50" or "12,50" depending on its set-up; neither groups digits.
-QVariant numberOf(const QString &text)
-{
-    static const QRegularExpression kNumber(QStringLiteral(R"(^[+-]?(\d+([.,]\d*)?|[.,]\d+)$)"));
-    QString number = text.trimmed();
-    if (!kNumber.match(number).hasMatch())
-        return {};
-    number.replace(QLatin1Char(','), QLatin1Char('.'));
-    bool ok = false;
-    if (!number.contains(QLatin1Char('.'))) {
-        const qlonglong whole = number.toLongLong(&ok);
-        return ok ? QVariant(whole) : QVariant();
-    }
-    const double value = number.toDouble(&ok);
-    return ok ? QVariant(value) : QVariant();
-}
-
 QVariant fieldValue(const Recordset::Column &column, const QString &text)
 {
-    if (column.numeric) {
-        const QVariant number = numberOf(text);
-        if (number.isValid())
-            return number;
-    }
+    if (column.numeric)
+        if (const std::optional<double> number = plainNumber(text))
+            return *number;
     return text;
 }
 
@@ -264,6 +253,12 @@ Workspace::Workspace(std::chrono::milliseconds busyTimeout)
 std::unique_ptr<Database> Workspace::OpenDatabase(const QString &name, QString *error) const
 {
     const bool odbc = name.startsWith(kOdbcPrefix, Qt::CaseInsensitive);
+    if (!odbc && isAccessFile(name)) {
+        *error = QStringLiteral("Access files (.mdb, .accdb) cannot be written on this system: "
+                                "an SQLite file, or an ODBC data source (\"odbc:NAME\") with a "
+                                "driver that can write, is needed");
+        return nullptr;
+    }
     const QString driver = odbc ? QStringLiteral("QODBC") : QStringLiteral("QSQLITE");
     if (!QSqlDatabase::isDriverAvailable(driver)) {
         *error = odbc ? QStringLiteral("ODBC is not available: Qt's QODBC driver is not installed "

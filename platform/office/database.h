@@ -13,7 +13,8 @@
 // - "odbc:SOURCE" is an ODBC data source: SOURCE is a DSN, or a whole connection
 //   string when it holds "=" ("odbc:DRIVER={...};DBQ=/data/werte.accdb"). It needs
 //   Qt's QODBC driver (package libqt6sql6-odbc);
-// - any other text is the path of an SQLite file.
+// - any other text is the path of an SQLite file; an Access file (.mdb, .accdb)
+//   named directly is refused, as no driver on this system writes one.
 // An SQLite file must exist and be a database: it is never created, and a file
 // that is no database is left as it was.
 //
@@ -65,8 +66,9 @@ public:
     void AddNew();
 
     // Sets field index (0-based position) of the new record to text. A numeric
-    // column gets a number when the text is one, with "." or "," as decimal sign
-    // and blanks around it ("12,50" is 12.5); any other text is kept as text.
+    // column gets a number when the text is a plain number in the current locale
+    // (platform/office/cell_number.h: "12,50" is 12.5 in German); any other text
+    // is kept as text.
     // Returns false with error when the table has no such column.
     bool setField(int index, const QString &text, QString *error);
 
