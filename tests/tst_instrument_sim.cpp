@@ -264,6 +264,12 @@ void InstrumentSimTest::commandReplies_data()
         std::tuple{"unknown", QByteArrayList{"\x1bX\r\n"}, QByteArray("ES\r\n")},
         std::tuple{"lower case is unknown", QByteArrayList{"\x1bt\r\n"}, QByteArray("ES\r\n")},
         std::tuple{"without ESC", QByteArrayList{"T\r\n"}, QByteArray("T OK\r\n")},
+        std::tuple{"setting without reply", QByteArrayList{"\x1bK\r\n", "\x1bT\r\n"},
+                   QByteArray("T OK\r\n")},
+        std::tuple{"reply ended by CR alone",
+                   QByteArrayList{"\x1b"
+                                  "C\r\n"},
+                   QByteArray("C OK\r")},
         std::tuple{"split over writes", QByteArrayList{"\x1b", "T\r", "\n"},
                    QByteArray("T OK\r\n")},
         std::tuple{"two in one write", QByteArrayList{"\x1bT\r\n\x1bX\r\n"},

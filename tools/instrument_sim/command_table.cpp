@@ -11,5 +11,9 @@ CommandAnswer answerCommand(const QByteArray &command)
         return {CommandAnswer::Kind::Reply, "Z OK"};
     if (text == "I")
         return {CommandAnswer::Kind::Reply, "I MQ-SIM,1.0"};
+    if (text == "K")
+        return {CommandAnswer::Kind::Silent, {}};
+    if (text == "C")
+        return {CommandAnswer::Kind::Reply, "C OK", "\r"};
     return {CommandAnswer::Kind::Reply, "ES"};
 }

@@ -38,8 +38,10 @@ Instrument commands (ESC, text, CR LF; ESC optional, CR or LF alone also ends on
   T   tare, reply "T OK"
   Z   zero, reply "Z OK"
   I   identification, reply "I MQ-SIM,1.0"
+  K   a setting, taken without a reply
+  C   reply "C OK" ended by CR alone
   any other command: reply "ES"
-Replies end with CR LF.
+Other replies end with CR LF.
 
 The first line on standard output is "pty PATH" or "port N" once the line is ready.
 The pty slave stays open in here, so the line survives the program closing and reopening

@@ -114,9 +114,13 @@ void Simulator::handleCommand(int peer, const QByteArray &command)
         sendTelegram(peer);
         return;
     }
+    if (answer.kind == CommandAnswer::Kind::Silent) {
+        qInfo("command \"%s\" from %s: no reply", printable(command).constData(), qPrintable(from));
+        return;
+    }
     qInfo("command \"%s\" from %s: %s", printable(command).constData(), qPrintable(from),
           answer.reply.constData());
-    m_writer.write(peer, answer.reply + "\r\n");
+    m_writer.write(peer, answer.reply + answer.lineEnd);
 }
 
 void Simulator::sendTelegram(int peer)
