@@ -5,6 +5,7 @@
 #include "platform/ports/serial_port.h"
 #include "platform/ports/tcp_socket.h"
 #include "platform/vb/vb_datetime.h"
+#include "platform/vb/vb_runtime.h"
 #include "platform/vb/vb_timer.h"
 #include "tests/support/pty_pair.h"
 #include "tests/support/tcp_instrument.h"
@@ -53,6 +54,10 @@ private slots:
     void timerStartInPrintMode();
     void timerStartAndStopInTimerMode();
     void onlineAfterFailedConnectConnects();
+    void linkThatDoesNotOpen_data();
+    void linkThatDoesNotOpen();
+    void resetKeepsWorkingTcpLink();
+    void hideMinimises();
 };
 
 void tst_mainform_buttons::anyButtonCancelsPendingSend()
@@ -104,14 +109,93 @@ void tst_mainform_buttons::resetOpensPortAndGoesOnline()
     QVERIFY(mw.isOnline());
     QCOMPARE(mw.Status()->panelText(1), QStringLiteral("TextMessgeraetAktiviert"));
     QCOMPARE(mw.Timer1().interval(), 0); // the reset leaves the main timer alone
+}
 
-    // A port that does not open: the window still goes online, and says why.
-    f.pty.stop();
-    mw.Command5_Click(7);
-    mw.Command5_Click(5);
-    QVERIFY(!mw.commport().portOpen());
+void tst_mainform_buttons::linkThatDoesNotOpen_data()
+{
+    QTest::addColumn<QString>("transport");
+    QTest::addColumn<int>("button");
+    QTest::addColumn<bool>("online"); // before the press
+    QTest::addColumn<QString>("status");
+    const QString gone = QStringLiteral("TextMessgeraetInaktiv (COM3: Device unavailable)");
+    const QString refused = QStringLiteral(
+        "TextMessgeraetInaktiv (TCP/IP 127.0.0.1:%1: Connection is forcefully rejected)");
+    for (const int button : {1, 4, 6}) {
+        QTest::addRow("COM, reset %d", button) << "com" << button << true << gone;
+        QTest::addRow("TCP, reset %d", button) << "tcp" << button << true << refused;
+    }
+    QTest::newRow("COM, reset while offline") << "com" << 5 << false << gone;
+    QTest::newRow("COM, online button") << "com" << 7 << false << gone;
+    QTest::newRow("TCP, online button") << "tcp" << 7 << false << refused;
+}
+
+// The window never claims a link that did not open: it stays offline, says why,
+// and (buttons 1 to 7 skip failures silently) shows no message.
+void tst_mainform_buttons::linkThatDoesNotOpen()
+{
+    QFETCH(QString, transport);
+    QFETCH(int, button);
+    QFETCH(bool, online);
+    QFETCH(QString, status);
+    Fixture f;
+    QVERIFY(f.start(QStringLiteral("HOTKEY")));
+    mainform &mw = f.mw();
+    if (transport == u"com") {
+        f.pty.stop();
+    } else {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        f.t.app.settings.portnum = QStringLiteral("TCP/IP");
+        f.t.app.settings.tcpip = QStringLiteral("127.0.0.1");
+        f.t.app.settings.tcpport = QString::number(probe.serverPort());
+    }
+    setTag(mw.Command5(7), vb::BoolText(online));
+
+    mw.Command5_Click(button);
+    // A connection is refused by the event loop or at once.
+    QTRY_COMPARE(mw.Status()->panelText(1),
+                 status.replace(QStringLiteral("%1"), f.t.app.settings.tcpport));
+    QVERIFY(!mw.isOnline());
+    QCOMPARE(mw.Command5(7)->text(), QStringLiteral("O&nline"));
+    QCOMPARE(mw.MesswertAnzeige()->text(), QStringLiteral("Offline"));
+    QCOMPARE(f.t.prompts.messages(), QStringList());
+    // Offline, so one press of Online tries again.
+    if (transport == u"com") {
+        QVERIFY(f.pty.start());
+        mw.Command5_Click(7);
+        QVERIFY(mw.commport().portOpen());
+        QVERIFY(mw.isOnline());
+    }
+}
+
+// Connect refuses a socket that is up; the reset must not take that for a failure.
+void tst_mainform_buttons::resetKeepsWorkingTcpLink()
+{
+    TimedTestApp t;
+    readSettingsRecord(t.app, QString());
+    for (const QString &key : LanguageTexts::keys())
+        *t.app.texts.text(key) = key;
+    TcpInstrument instrument;
+    QVERIFY(instrument.connect(t.app));
+    mainform &mw = t.app.mainWindow();
+
+    mw.Command5_Click(4);
+    QCOMPARE(mw.Winsock1().State(), 7);
     QVERIFY(mw.isOnline());
-    QVERIFY(!mw.Status()->panelText(1).startsWith(QStringLiteral("TextMessgeraet")));
+    QCOMPARE(mw.Status()->panelText(1), QStringLiteral("TextMessgeraetAktiviert TCP/IP  7"));
+    t.app.strEmpfang.clear();
+    instrument.send("+  1.5 g\r\n");
+    QTRY_COMPARE(t.app.strEmpfang, QStringLiteral("+  1.5 g\r\n"));
+}
+
+void tst_mainform_buttons::hideMinimises()
+{
+    Fixture f;
+    QVERIFY(f.start(QStringLiteral("HOTKEY")));
+    f.mw().show();
+    f.mw().Command5_Click(6);
+    QVERIFY(f.mw().isMinimized());
+    QVERIFY(f.mw().commport().portOpen()); // after the reset
 }
 
 void tst_mainform_buttons::timerStartInPrintMode()

@@ -2,10 +2,12 @@
 
 #include "core/mainform/limits.h"
 
+#include <QList>
 #include <QMainWindow>
 #include <array>
 
 class App;
+class CommandLink;
 class PanelBar;
 class QAction;
 class QLabel;
@@ -15,6 +17,7 @@ class QPushButton;
 class SerialPort;
 class TcpSocket;
 class VbTimer;
+struct ControlStatus;
 
 // The main window: value display, button bar, two status bars, the main timer
 // and the instrument link (serial port or TCP client).
@@ -74,17 +77,33 @@ private:
     QString portSettingsText() const;
     QString applyPortSettings();
     void openComPort(const QString &refusedSettings);
-    // Starts connecting to tcpip:tcpport; connectTcp also lets pending events run once.
-    void startTcpConnect();
-    void connectTcp();
+    // Starts connecting to tcpip:tcpport, closing a failed or ended link first and
+    // leaving one that is up or being made alone; connectTcp also lets pending
+    // events run once.
+    ControlStatus startTcpConnect();
+    ControlStatus connectTcp();
     void resetConnection();
+    // The reset's reopening of the link; false, with the window offline and the
+    // reason shown, when it did not open.
+    bool reopenComPort(QString &refusedSettings);
+    bool reconnectTcp();
     void toggleOnline();
+    // Buttons 9 to 16: the command of an Action row, one command at a time.
+    void instrumentCommand(int row);
+    void runInstrumentCommand(int row);
+    bool reconnectForCommand(CommandLink &link);
+    void deliverReply();
+    void showCommandError(const ControlStatus &status);
     // Button 7's way offline: main timer stopped, offline display, link closed.
     void goOffline();
     void startMeasurementTimer();
     void showOnline();
     void showOffline(const QString &status);
     void showLinkError(const QString &error);
+    // A link that did not open or broke: the window offline, with the reason.
+    void showLinkDown(const QString &reason);
+    // "COM3: reason", the status text of a COM port's failure.
+    QString comLinkText(const QString &reason) const;
     void showTcpStatus(const QString &stateText);
     bool readAndTest(QString &strTelegramm, QString &strEinheit, double &value);
     void runTimerEndTests();
@@ -118,6 +137,8 @@ private:
     TcpSocket *m_Winsock1 = nullptr;
     QString strLetzterStatus;
     QString m_lastSocketError;
+    bool m_commandRunning = false; // an instrument command is being sent or answered
+    QList<int> m_pendingCommands;  // Action rows pressed meanwhile, oldest first
 
     // Kept from one tick to the next.
     bool m_tickRunning = false;

@@ -1,17 +1,26 @@
 #include "core/mainform/mainform.h"
 
 #include "core/app.h"
+#include "core/delivery/delivery.h"
 #include "core/mainform/control_tag.h"
+#include "core/mainform/instrument_command.h"
 #include "core/mainform/panel_bar.h"
+#include "core/mainform/program_title.h"
 #include "platform/ports/serial_port.h"
 #include "platform/ports/tcp_socket.h"
+#include "platform/prompts.h"
 #include "platform/vb/vb_caption.h"
 #include "platform/vb/vb_datetime.h"
+#include "platform/vb/vb_runtime.h"
+#include "platform/vb/vb_strings.h"
 #include "platform/vb/vb_timer.h"
 
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QThread>
+
+#include <algorithm>
 
 void mainform::Command5_Click(int Index)
 {
@@ -33,6 +42,10 @@ void mainform::Command5_Click(int Index)
         m_app.dtNaechsteMessung.clear();
         m_app.bTimerAktiv = false;
         break;
+    case 6:
+        // Without a notification area to come back from, Hide only minimises.
+        setWindowState(Qt::WindowMinimized);
+        break;
     case 7:
         toggleOnline();
         break;
@@ -40,6 +53,8 @@ void mainform::Command5_Click(int Index)
         close();
         break;
     default:
+        if (Index >= 9 && Index <= 16)
+            instrumentCommand(Index - 9);
         break;
     }
 }
@@ -61,34 +76,63 @@ void mainform::showOffline(const QString &status)
     fnUpdateStatus(status);
 }
 
+void mainform::showLinkDown(const QString &reason)
+{
+    showOffline(m_app.texts.TextMessgeraetInaktiv + QStringLiteral(" (") + reason +
+                QLatin1Char(')'));
+}
+
+QString mainform::comLinkText(const QString &reason) const
+{
+    return QStringLiteral("COM%1: %2").arg(m_app.settings.portnum, reason);
+}
+
 // Buttons 1 to 6 first close and reopen the link with the current settings.
+// Only a link that opened takes the window online.
 void mainform::resetConnection()
 {
-    const QString &portnum = m_app.settings.portnum;
-    QString failure;
-    if (vb::IsNumeric(portnum)) {
-        if (m_commport->portOpen()) {
-            m_commport->setPortOpen(false);
-            showOffline(m_app.texts.TextMessgeraetInaktiv);
-        }
-        const QString refused = applyPortSettings();
-        QThread::msleep(50);
-        failure = m_commport->setPortOpen(true).errorText;
-        if (failure.isEmpty())
-            failure = refused;
-        fnUpdateStatus(m_commport->portOpen()
-                           ? m_app.texts.TextMessgeraetAktiviert + QStringLiteral(" COM") + portnum
-                           : m_app.texts.TextMessgeraetInaktiv);
-    } else {
-        connectTcp();
-        showTcpStatus(vb::Str(m_Winsock1->State()));
-    }
+    QString refused;
+    if (!(vb::IsNumeric(m_app.settings.portnum) ? reopenComPort(refused) : reconnectTcp()))
+        return;
     if (!isOnline()) {
         showOnline();
         fnUpdateStatus(m_app.texts.TextMessgeraetAktiviert);
     }
-    // The window shows online either way; a port that did not open must say so.
-    showLinkError(failure);
+    // Open, but not with the line settings the user chose.
+    showLinkError(refused);
+}
+
+bool mainform::reopenComPort(QString &refusedSettings)
+{
+    if (m_commport->portOpen()) {
+        m_commport->setPortOpen(false);
+        showOffline(m_app.texts.TextMessgeraetInaktiv);
+    }
+    refusedSettings = applyPortSettings();
+    QThread::msleep(50);
+    const ControlStatus opened = m_commport->setPortOpen(true);
+    if (!m_commport->portOpen()) {
+        showLinkDown(comLinkText(opened.errorText));
+        return false;
+    }
+    fnUpdateStatus(m_app.texts.TextMessgeraetAktiviert + QStringLiteral(" COM") +
+                   m_app.settings.portnum);
+    return true;
+}
+
+// Connecting goes on in the background: state 6 counts as open until the
+// socket reports an error (Winsock1_Error then takes the window offline).
+bool mainform::reconnectTcp()
+{
+    const ControlStatus started = connectTcp();
+    // State 9 is shown there, as at start-up.
+    showTcpStatus(vb::Str(m_Winsock1->State()));
+    if (!started) {
+        showLinkDown(tcpLinkText(started.errorText));
+        return false;
+    }
+    const int state = m_Winsock1->State();
+    return state == winsock::kConnected || state == winsock::kConnecting;
 }
 
 void mainform::startMeasurementTimer()
@@ -134,17 +178,136 @@ void mainform::toggleOnline()
     }
     const QString &portnum = m_app.settings.portnum;
     const bool com = vb::IsNumeric(portnum);
-    QString failure;
     if (com) {
         if (const auto port = vb::CInt(portnum))
             m_commport->setCommPort(*port);
-        failure = m_commport->setPortOpen(true).errorText;
-    } else {
-        startTcpConnect();
+        const ControlStatus opened = m_commport->setPortOpen(true);
+        if (!m_commport->portOpen()) {
+            showLinkDown(comLinkText(opened.errorText));
+            return;
+        }
+    } else if (const ControlStatus started = startTcpConnect(); !started) {
+        showLinkDown(tcpLinkText(started.errorText));
+        return;
     }
     m_Timer1->setInterval(10);
     showOnline();
     fnUpdateStatus(m_app.texts.TextMessgeraetAktiviert + QLatin1Char(' ') +
                    (com ? QStringLiteral("COM") + portnum : portnum));
-    showLinkError(failure);
+}
+
+// One command at a time: the reply of the first would otherwise be taken by the
+// second. A command pressed meanwhile runs after it, in the order pressed.
+void mainform::instrumentCommand(int row)
+{
+    if (m_commandRunning) {
+        m_pendingCommands.append(row);
+        return;
+    }
+    const QPointer<mainform> alive(this);
+    m_commandRunning = true;
+    for (int next = row;;) {
+        runInstrumentCommand(next);
+        if (!alive)
+            return;
+        if (m_pendingCommands.isEmpty())
+            break;
+        next = m_pendingCommands.takeFirst();
+    }
+    m_commandRunning = false;
+}
+
+void mainform::runInstrumentCommand(int row)
+{
+    // A copy: the table may be reloaded while the command waits.
+    const auto action = m_app.settings.Action[std::size_t(row)];
+    // Every wait is bounded; a time-out below one second would cut off slow instruments.
+    CommandLink link(m_app, *this, std::max(m_app.m_waittime, 1.0));
+    if (!isOnline() && !reconnectForCommand(link))
+        return;
+    if (vb::Trim(action[5]).isEmpty())
+        return;
+    // Nothing went out: there is no reply to wait for.
+    if (const ControlStatus sent = link.send(instrumentCommandText(action[4])); !sent) {
+        if (!link.stopped())
+            showCommandError(sent);
+        return;
+    }
+    if (vb::CDbl(action[6]) != 1.0)
+        return;
+
+    const InstrumentReply reply = link.collectReply();
+    switch (reply.outcome) {
+    case InstrumentReply::Outcome::Line:
+        m_app.strAusgabe = reply.line;
+        deliverReply();
+        break;
+    case InstrumentReply::Outcome::TimedOut: {
+        const QPointer<mainform> alive(this);
+        m_app.prompts().message(m_app.texts.TextSchnittstellentimeout, programTitle());
+        if (!alive)
+            return;
+        fnUpdateStatus(QString());
+        m_einheit->clear();
+        m_Vorzeichen->clear();
+        break;
+    }
+    case InstrumentReply::Outcome::LinkFailed:
+        showCommandError(reply.failure);
+        break;
+    case InstrumentReply::Outcome::Stopped:
+        break;
+    }
+}
+
+// The reconnect of an offline window before a command. False when the link did
+// not open: the window stays offline and nothing is sent.
+bool mainform::reconnectForCommand(CommandLink &link)
+{
+    if (m_commport->portOpen()) {
+        m_commport->setPortOpen(false);
+        showOffline(m_app.texts.TextMessgeraetInaktiv);
+    }
+    // Given over TCP as well; it takes effect at the port's next opening.
+    if (const ControlStatus set = m_commport->setSettings(portSettingsText()); !set) {
+        const QPointer<mainform> alive(this);
+        showCommandError(set);
+        if (!alive)
+            return false;
+    }
+    QThread::msleep(50);
+
+    const bool com = vb::IsNumeric(m_app.settings.portnum);
+    ControlStatus opened = com ? m_commport->setPortOpen(true) : startTcpConnect();
+    if (!com && opened)
+        opened = link.waitUntilOpen();
+    if (link.stopped())
+        return false;
+    if (!opened) {
+        showLinkDown(com ? comLinkText(opened.errorText) : tcpLinkText(opened.errorText));
+        showCommandError(opened);
+        return false;
+    }
+    showOnline();
+    fnUpdateStatus(m_app.texts.TextMessgeraetAktiviert);
+    return true;
+}
+
+// Decided by the target, as the polling loop decides it: the application list's
+// row at AppIndex need not be the target's.
+void mainform::deliverReply()
+{
+    const QString &target = m_app.settings.anwendung;
+    if (target == QLatin1String("*DDE*")) {
+        fnUpdateStatus(QStringLiteral("*DDE*: target not available"));
+        return;
+    }
+    m_Status1->setPanelText(2, target);
+    m_Status1->setPanelText(3, m_app.strAusgabe);
+    Wert_senden(m_app, m_app.strAusgabe);
+}
+
+void mainform::showCommandError(const ControlStatus &status)
+{
+    m_app.prompts().message(status.errorText, programTitle());
 }

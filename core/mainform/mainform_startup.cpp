@@ -157,24 +157,29 @@ void mainform::openComPort(const QString &refusedSettings)
     showLinkError(refusedSettings);
 }
 
-void mainform::startTcpConnect()
+ControlStatus mainform::startTcpConnect()
 {
     const SettingsRecord &s = m_app.settings;
+    const int state = m_Winsock1->State();
+    // Connect would refuse a link that is up or being made: never drop it for that.
+    if (state == winsock::kConnected || state == winsock::kConnecting)
+        return {};
     m_Winsock1->setRemoteHost(s.tcpip);
     if (const auto port = vb::CLng(vb::Val(s.tcpport)))
         m_Winsock1->setRemotePort(*port);
     m_Winsock1->setLocalPort(0);
     // A link the peer ended or that failed refuses Connect until it is closed.
-    if (const int state = m_Winsock1->State();
-        state == winsock::kClosing || state == winsock::kError)
+    if (state == winsock::kClosing || state == winsock::kError)
         m_Winsock1->Close();
-    m_Winsock1->Connect();
+    m_lastSocketError.clear();
+    return m_Winsock1->Connect();
 }
 
-void mainform::connectTcp()
+ControlStatus mainform::connectTcp()
 {
-    startTcpConnect();
+    const ControlStatus started = startTcpConnect();
     QCoreApplication::processEvents();
+    return started;
 }
 
 void mainform::prepareMode()
@@ -256,8 +261,10 @@ void mainform::showTcpStatus(const QString &stateText)
 {
     fnUpdateStatus(m_app.texts.TextMessgeraetAktiviert + QStringLiteral(" TCP/IP ") + stateText);
     // State 9: the connection already failed while connecting.
-    if (m_Winsock1->State() == 9)
-        showLinkError(m_lastSocketError);
+    if (m_Winsock1->State() == winsock::kError)
+        showLinkDown(m_lastSocketError.isEmpty()
+                         ? tcpLinkText(QStringLiteral("the connection failed"))
+                         : m_lastSocketError);
 }
 
 void mainform::Winsock1_DataArrival()
@@ -267,8 +274,14 @@ void mainform::Winsock1_DataArrival()
 
 void mainform::Winsock1_Error(int, const QString &description)
 {
+    if (vb::IsNumeric(m_app.settings.portnum)) {
+        // A link left from earlier settings; the instrument is on the COM port now.
+        m_Winsock1->Close();
+        return;
+    }
     m_lastSocketError = tcpLinkText(description);
-    showLinkError(m_lastSocketError);
+    // Did not open, or broke: offline, so that one press of Online connects again.
+    showLinkDown(m_lastSocketError);
 }
 
 // The instrument ended the link: show the window offline, as button 7 does, so

@@ -183,8 +183,10 @@ ControlStatus TcpSocket::SendData(const QString &data)
 
 void TcpSocket::onConnected()
 {
-    if (m_state == winsock::kConnecting)
-        m_state = winsock::kConnected;
+    if (m_state != winsock::kConnecting)
+        return;
+    m_state = winsock::kConnected;
+    post([this] { emit Connected(); });
 }
 
 void TcpSocket::onReadyRead()

@@ -74,6 +74,8 @@ public:
     qint64 BytesReceived() const { return m_received.size(); }
 
 signals:
+    // The connection is up (state 7). Emitted from the event loop.
+    void Connected();
     // Bytes arrived; bytesTotal is what GetData() would return now.
     void DataArrival(qint64 bytesTotal);
     // A connection failed or broke, with the control's number and text; State()
