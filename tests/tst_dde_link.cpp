@@ -1,0 +1,263 @@
+#include "core/ipc/dde_client_link.h"
+#include "core/ipc/dde_source.h"
+#include "core/mainform/mainform.h"
+#include "platform/vb/vb_timer.h"
+#include "tests/support/dbus_client.h"
+#include "tests/support/dde_fixtures.h"
+#include "tests/support/dde_peer.h"
+#include "tests/support/measurement_road.h"
+#include "tests/support/tcp_instrument.h"
+#include "tests/support/test_app.h"
+
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QPointer>
+#include <QtTest>
+
+namespace {
+
+// Read after QTEST_MAIN has made the application.
+QString service()
+{
+    return ownDdeService();
+}
+const QString kQuestion = QStringLiteral("\r       Programm beenden?");
+
+} // namespace
+
+class tst_dde_link : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); }
+
+    void itemsFollowTelegrams();
+    void unknownItemIsRefused();
+    void executePressesButtons_data();
+    void executePressesButtons();
+    void executeAnswersBeforePressing();
+    void clientLink_data();
+    void clientLink();
+    void clientLinkTimeOut();
+    // Last: the program's end stops every later event loop of this process.
+    void exitByExecute();
+};
+
+void tst_dde_link::itemsFollowTelegrams()
+{
+    ServedWindow w;
+    QVERIFY(w.start(QStringLiteral("PRINT")));
+    DdeItemWatcher watcher;
+    QVERIFY(watcher.ready());
+
+    tickWith(*w.mw, w.instrument, defaultTelegram('-', "12,50", "g"));
+    tickWith(*w.mw, w.instrument, defaultTelegram('+', "3,25", "kg"));
+
+    const QMap<QString, QString> expected{
+        {QStringLiteral("DDEValue"), QStringLiteral("3,25")},
+        {QStringLiteral("DDESign"), QStringLiteral("+")},
+        {QStringLiteral("DDEUnit"), QStringLiteral("kg")},
+        {QStringLiteral("DDESTRING"), QStringLiteral("3,25{TAB}kg")},
+        {QStringLiteral("DDEDirect"), QString::fromLatin1(defaultTelegram('+', "3,25", "kg"))}};
+    // Each change reaches the watcher, the last one of each item being the current text.
+    QMap<QString, QString> seen;
+    QStringList values;
+    QVERIFY(QTest::qWaitFor([&] {
+        seen.clear();
+        values.clear();
+        for (const QString &line : watcher.signalLines()) {
+            const QJsonObject changed = QJsonDocument::fromJson(line.toUtf8()).object();
+            for (auto it = changed.begin(); it != changed.end(); ++it) {
+                seen[it.key()] = it.value().toString();
+                if (it.key() == QLatin1String("DDEValue"))
+                    values << it.value().toString();
+            }
+        }
+        return seen == expected;
+    }));
+    QCOMPARE(values, (QStringList{QStringLiteral("-12,5"), QStringLiteral("3,25")}));
+
+    const DBusClientResult read = readDdeItems(service());
+    QVERIFY(read.finished);
+    QStringList items;
+    for (auto it = expected.begin(); it != expected.end(); ++it)
+        items << it.key() + QStringLiteral("=\"") +
+                     QString(it.value())
+                         .replace(QLatin1Char('\r'), QLatin1String("\\r"))
+                         .replace(QLatin1Char('\n'), QLatin1String("\\n")) +
+                     QLatin1Char('"');
+    QCOMPARE(read.output, items.join(QLatin1Char('\n')));
+    QCOMPARE(callDdeTopic(service(), QStringLiteral("Request"), QStringLiteral("DDEUnit")).output,
+             QStringLiteral("ok kg"));
+}
+
+void tst_dde_link::unknownItemIsRefused()
+{
+    ServedWindow w;
+    QVERIFY(w.start(QStringLiteral("HOTKEY")));
+    const DBusClientResult r =
+        callDdeTopic(service(), QStringLiteral("Request"), QStringLiteral("Gewicht"));
+    QVERIFY(r.finished);
+    QVERIFY2(r.output.startsWith(QStringLiteral(
+                 "error org.freedesktop.DBus.Error.InvalidArgs no item \"Gewicht\"")),
+             qPrintable(r.output));
+}
+
+void tst_dde_link::executePressesButtons_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("button"); // -1: none
+
+    QTest::newRow("3 stops the timer") << "3" << 3;
+    QTest::newRow("leading blanks") << "  3" << 3;
+    QTest::newRow("16") << "16" << 16;
+    QTest::newRow("15.6 rounds up") << "15.6" << 16;
+    QTest::newRow("2.5 to the even 2") << "2.5" << 2;
+    QTest::newRow("2 and letters") << "2abc" << 2;
+    QTest::newRow("0.7 is button 1") << "0.7" << 1;
+    QTest::newRow("0.3 is button 0") << "0.3" << 0;
+    QTest::newRow("16.4 beyond 16") << "16.4" << -1;
+    QTest::newRow("17") << "17" << -1;
+    QTest::newRow("0") << "0" << -1;
+    QTest::newRow("-1") << "-1" << -1;
+    QTest::newRow("no number") << "Send" << -1;
+    QTest::newRow("empty") << "" << -1;
+}
+
+// A pressed button leaves its mark: every button cancels a pending send (1 sets
+// it again), 2 starts the main timer, 3 stops the measurement timer.
+void tst_dde_link::executePressesButtons()
+{
+    QFETCH(QString, command);
+    QFETCH(int, button);
+    QCOMPARE(linkExecuteButton(command).value_or(-1), button);
+
+    ServedWindow w;
+    QVERIFY(w.start(QStringLiteral("HOTKEY")));
+    w.mw->Timer1().setInterval(0);
+    w.t.app.bSendNow = button != 1;
+    w.t.app.bTimerAktiv = true;
+
+    const DBusClientResult r = callDdeTopic(service(), QStringLiteral("Execute"), command);
+    QVERIFY(r.finished);
+    if (button == -1)
+        QVERIFY2(r.output.startsWith(QStringLiteral("error org.mondrelquist.DdeTopic.Error.Refused "
+                                                    "\"%1\" presses no button")
+                                         .arg(command)),
+                 qPrintable(r.output));
+    else
+        QCOMPARE(r.output, QStringLiteral("ok"));
+    QTest::qWait(50);
+    QCOMPARE(w.t.app.bSendNow, button == -1 || button == 1);
+    QCOMPARE(w.t.app.bTimerAktiv, button != 3);
+    QCOMPARE(w.mw->Timer1().interval(), button == 2 ? 10 : 0);
+}
+
+void tst_dde_link::executeAnswersBeforePressing()
+{
+    ServedWindow w;
+    QVERIFY(w.start(QStringLiteral("HOTKEY")));
+    w.t.app.bTimerAktiv = true;
+    bool Cancel = true;
+    Form_LinkExecute(*w.mw, QStringLiteral("3"), Cancel);
+    QVERIFY(!Cancel);
+    QVERIFY(w.t.app.bTimerAktiv); // the caller answers first
+    QTRY_VERIFY(!w.t.app.bTimerAktiv);
+
+    // A press still due when the window goes is dropped with it.
+    w.t.app.bTimerAktiv = true;
+    Form_LinkExecute(*w.mw, QStringLiteral("3"), Cancel);
+    w.t.app.unloadMainWindow();
+    QTest::qWait(20);
+    QVERIFY(w.t.app.bTimerAktiv);
+}
+
+void tst_dde_link::exitByExecute()
+{
+    ServedWindow w;
+    QVERIFY(w.start(QStringLiteral("HOTKEY")));
+    QPointer<mainform> window = w.mw;
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+
+    QCOMPARE(callDdeTopic(service(), QStringLiteral("Execute"), QStringLiteral("8")).output,
+             QStringLiteral("ok"));
+    // The program's own event loop, in which leaving the window may finish.
+    QEventLoop loop;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, [&] {
+        if (!window || !window->isVisible() || w.t.app.hasEnded())
+            loop.quit();
+    });
+    poll.start(10);
+    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+    loop.exec();
+    QVERIFY(!window || !window->isVisible());
+}
+
+void tst_dde_link::clientLink_data()
+{
+    QTest::addColumn<bool>("peerRuns");
+    QTest::addColumn<DdePeer::Mode>("mode");
+    QTest::addColumn<QString>("message"); // "" for none
+
+    QTest::newRow("carried out") << true << DdePeer::Mode::CarryOut << "";
+    QTest::newRow("refused") << true << DdePeer::Mode::Refuse
+                             << "Foreign application won't perform DDE method or operation 285" +
+                                    kQuestion;
+    QTest::newRow("no such application")
+        << false << DdePeer::Mode::CarryOut
+        << "No foreign application responded to a DDE initiate 282" + kQuestion;
+}
+
+void tst_dde_link::clientLink()
+{
+    QFETCH(bool, peerRuns);
+    QFETCH(DdePeer::Mode, mode);
+    QFETCH(QString, message);
+
+    TestApp t;
+    aimLinkAtPeer(t.app);
+    t.prompts.messageAnswers = {Prompts::Answer::No};
+    DdePeer peer;
+    peer.mode = mode;
+    if (peerRuns)
+        QVERIFY(servePeer(peer));
+
+    DDE_Verbindung(t.app);
+
+    QCOMPARE(peer.received, peerRuns ? QStringList{t.app.settings.befehl} : QStringList());
+    QCOMPARE(t.prompts.messages(), message.isEmpty() ? QStringList() : QStringList{message});
+    if (!message.isEmpty())
+        QCOMPARE(t.prompts.shown.first().title, QStringLiteral("Mondrelquist"));
+    QVERIFY(!t.app.hasEnded()); // No goes on
+}
+
+// A server that never answers: the link gives up after five seconds without a
+// message, and the window's events run meanwhile.
+void tst_dde_link::clientLinkTimeOut()
+{
+    TestApp t;
+    aimLinkAtPeer(t.app);
+    DdePeer peer;
+    peer.mode = DdePeer::Mode::NeverAnswer;
+    QVERIFY(servePeer(peer));
+    int beats = 0;
+    QTimer heartbeat;
+    connect(&heartbeat, &QTimer::timeout, [&] { ++beats; });
+    heartbeat.start(100);
+
+    QElapsedTimer clock;
+    clock.start();
+    DDE_Verbindung(t.app);
+    const qint64 elapsed = clock.elapsed();
+
+    QVERIFY2(elapsed >= 4900 && elapsed < 6500, qPrintable(QString::number(elapsed)));
+    QVERIFY2(beats >= 40, qPrintable(QString::number(beats)));
+    QCOMPARE(peer.received, QStringList{t.app.settings.befehl});
+    QCOMPARE(t.prompts.messages(), QStringList());
+}
+
+QTEST_MAIN(tst_dde_link)
+#include "tst_dde_link.moc"
