@@ -1,6 +1,7 @@
 #include "core/app.h"
 
 #include "core/mainform/mainform.h"
+#include "platform/x11/key_state.h"
 #include "platform/x11/keyboard.h"
 #include "platform/x11/window_list.h"
 
@@ -44,10 +45,26 @@ void App::installKeyboard(std::unique_ptr<Keyboard> keyboard)
     m_keyboard = std::move(keyboard);
 }
 
+KeyState &App::keyState()
+{
+    if (!m_keyState)
+        m_keyState = std::make_unique<X11KeyState>();
+    return *m_keyState;
+}
+
+void App::installKeyState(std::unique_ptr<KeyState> keyState)
+{
+    m_keyState = std::move(keyState);
+}
+
 mainform &App::mainWindow()
 {
-    if (!m_mainform)
+    if (!m_mainform) {
+        // Opening the display takes milliseconds: not in a tick, where a
+        // telegram arriving meanwhile would be dropped by the reading.
+        keyState();
         m_mainform = std::make_unique<mainform>(*this);
+    }
     return *m_mainform;
 }
 

@@ -11,6 +11,7 @@
 #include <memory>
 
 class Clock;
+class KeyState;
 class Keyboard;
 class Prompts;
 class WindowList;
@@ -34,6 +35,9 @@ public:
     // Synthetic keystrokes; the X11 display's on first use unless a test installed another.
     Keyboard &keyboard();
     void installKeyboard(std::unique_ptr<Keyboard> keyboard);
+    // Key states for the hotkeys; the X11 display's on first use unless a test installed another.
+    KeyState &keyState();
+    void installKeyState(std::unique_ptr<KeyState> keyState);
     // The desktop's windows; the X11 display's on first use unless a test installed others.
     WindowList &windows();
     void installWindows(std::unique_ptr<WindowList> windows);
@@ -78,5 +82,6 @@ private:
     std::unique_ptr<WindowList> m_windows;
     std::unique_ptr<mainform> m_mainform;
     std::unique_ptr<Keyboard> m_keyboard;
+    std::unique_ptr<KeyState> m_keyState;
     bool m_ended = false;
 };

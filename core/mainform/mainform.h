@@ -14,6 +14,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QTimer;
 class SerialPort;
 class TcpSocket;
 class VbTimer;
@@ -113,6 +114,11 @@ private:
                    double &dblSekunden);
     void waitForUnloading(QString &strTelegramm, QString &strEinheit);
     void updateTimerCaption();
+    // Step 1 of the tick: a pressed hotkey or action-key combination presses its button.
+    void pollKeys();
+    // The keys are also polled while the main timer is stopped or slow.
+    void startKeyPolling();
+    void pollKeysWhileIdle();
     void Winsock1_DataArrival();
     void Winsock1_Error(int number, const QString &description);
     void Winsock1_Close();
@@ -142,6 +148,8 @@ private:
 
     // Kept from one tick to the next.
     bool m_tickRunning = false;
+    int m_lastKeyButton = -1; // the button the last key poll found pressed, -1 for none
+    QTimer *m_keyPoll = nullptr;
     Qt::WindowStates varLetzterFensterzustand = Qt::WindowNoState;
     QString strLetzterPanelText;
     double m_dblTickValue = 0.0; // value and time of the previous flow measurement

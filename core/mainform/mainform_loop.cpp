@@ -46,16 +46,7 @@ void mainform::Timer1_Timer()
     m_tickRunning = true;
     const auto done = qScopeGuard([this] { m_tickRunning = false; });
 
-    int k = fnCheckHotkeys(m_app);
-    yield();
-    if (k != -1) {
-        m_DDESTRING->clear();
-        Command5_Click(k);
-    } else if ((k = fnCheckActionKeys(m_app)) != -1) {
-        m_DDESTRING->clear();
-        Command5_Click(k + 9);
-    }
-    yield();
+    pollKeys();
 
     const SettingsRecord &s = m_app.settings;
     const bool print = s.modus == QLatin1String("PRINT");
@@ -83,6 +74,27 @@ void mainform::Timer1_Timer()
     updateTimerCaption();
     varLetzterFensterzustand = windowState();
     strLetzterPanelText = m_Status1->panelText(1);
+}
+
+// The key tables match while a combination is held, and ticks follow each other
+// every 10 ms: a combination presses its button once, and again only after a
+// poll found it released (a held online/offline combination toggled the link
+// at every tick). A hotkey held down keeps the action keys unread.
+void mainform::pollKeys()
+{
+    int button = fnCheckHotkeys(m_app);
+    yield();
+    if (button == -1) {
+        const int row = fnCheckActionKeys(m_app);
+        button = row == -1 ? -1 : row + 9;
+    }
+    const bool held = button == m_lastKeyButton;
+    m_lastKeyButton = button;
+    if (button != -1 && !held) {
+        m_DDESTRING->clear();
+        Command5_Click(button);
+    }
+    yield();
 }
 
 // Reads one telegram and applies the stability and limit tests. False ends the tick.

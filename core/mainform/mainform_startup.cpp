@@ -16,6 +16,7 @@
 #include "platform/vb/vb_caption.h"
 #include "platform/vb/vb_datetime.h"
 #include "platform/vb/vb_timer.h"
+#include "platform/x11/key_state.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -23,7 +24,16 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QThread>
+#include <QTimer>
+
+namespace {
+
+// Often enough for a key combination, rarely enough to cost nothing offline.
+constexpr int kSlowKeyPollMs = 100;
+
+} // namespace
 
 void mainform::setMenuCaptions()
 {
@@ -60,6 +70,8 @@ void mainform::Form_Load()
     setMenuCaptions();
     m_Status1->setPanelText(1, m_app.texts.TextStatus);
     fnUpdateStatus(m_app.texts.TextFrmJSLink_Label1Caption);
+    // Last, so that a notice about the keys joins the connection's texts.
+    const auto pollKeysToo = qScopeGuard([this] { startKeyPolling(); });
 
     const QString &argument = m_app.commandLine;
     if (argument.isEmpty())
@@ -234,6 +246,34 @@ void mainform::reopenLink()
     }
     connectTcp();
     showTcpStatus(QString::number(m_Winsock1->State()));
+}
+
+// Going offline stops Timer1, the tick that polls the keys: this slower poll
+// lets the online/offline combination bring the link back.
+void mainform::startKeyPolling()
+{
+    if (const QString reason = m_app.keyState().unavailable(); !reason.isEmpty()) {
+        const QString shown = m_Status->panelText(1);
+        const QString notice = QStringLiteral("Hotkeys unavailable: ") + reason;
+        fnUpdateStatus(shown.isEmpty() ? notice : shown + QStringLiteral("; ") + notice);
+        return;
+    }
+    if (m_keyPoll)
+        return;
+    m_keyPoll = new QTimer(this);
+    m_keyPoll->setInterval(kSlowKeyPollMs);
+    connect(m_keyPoll, &QTimer::timeout, this, &mainform::pollKeysWhileIdle);
+    m_keyPoll->start();
+}
+
+void mainform::pollKeysWhileIdle()
+{
+    // Nor does it overtake a tick, which polls the keys itself.
+    if (m_tickRunning || (m_Timer1->isRunning() && m_Timer1->interval() <= kSlowKeyPollMs))
+        return;
+    m_tickRunning = true;
+    const auto done = qScopeGuard([this] { m_tickRunning = false; });
+    pollKeys();
 }
 
 bool mainform::fnUpdateStatus(const QString &strStatus)
