@@ -1,10 +1,14 @@
 #include "core/ipc/dde_client_link.h"
 #include "core/ipc/dde_source.h"
+#include "core/mainform/control_tag.h"
 #include "core/mainform/mainform.h"
+#include "core/settings/settings.h"
+#include "platform/ports/tcp_socket.h"
 #include "platform/vb/vb_timer.h"
 #include "tests/support/dbus_client.h"
 #include "tests/support/dde_fixtures.h"
 #include "tests/support/dde_peer.h"
+#include "tests/support/instrument_simulator.h"
 #include "tests/support/measurement_road.h"
 #include "tests/support/tcp_instrument.h"
 #include "tests/support/test_app.h"
@@ -14,6 +18,7 @@
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QPointer>
+#include <QPushButton>
 #include <QtTest>
 
 namespace {
@@ -40,6 +45,7 @@ private slots:
     void clientLink_data();
     void clientLink();
     void clientLinkTimeOut();
+    void buttonReplyRunsClientLink();
     // Last: the program's end stops every later event loop of this process.
     void exitByExecute();
 };
@@ -171,6 +177,39 @@ void tst_dde_link::executeAnswersBeforePressing()
     w.t.app.unloadMainWindow();
     QTest::qWait(20);
     QVERIFY(w.t.app.bTimerAktiv);
+}
+
+// An instrument command's reply for the target "*DDE*" runs the client link
+// instead of a delivery.
+void tst_dde_link::buttonReplyRunsClientLink()
+{
+    TestApp t;
+    readSettingsRecord(t.app, QString());
+    for (const QString &key : LanguageTexts::keys())
+        *t.app.texts.text(key) = key;
+    t.app.settings.modus = QStringLiteral("HOTKEY");
+    t.app.settings.anwendung = QStringLiteral("*DDE*");
+    t.app.m_waittime = 1;
+    auto &row = t.app.settings.Action[3]; // button 12
+    row[4] = QStringLiteral("ESCT");
+    row[5] = QStringLiteral("Key");
+    row[6] = QStringLiteral("1");
+    aimLinkAtPeer(t.app);
+    DdePeer peer;
+    QVERIFY(servePeer(peer));
+    InstrumentSimulator simulator;
+    QVERIFY(simulator.start(QStringLiteral("tcp")) && simulator.configure(t.app));
+    mainform &mw = t.app.mainWindow();
+    setTag(mw.Command5(7), QStringLiteral("False"));
+    mw.Command5_Click(7);
+    mw.Timer1().setInterval(0);
+    QTRY_COMPARE(mw.Winsock1().State(), int(winsock::kConnected));
+
+    mw.Command5_Click(12);
+
+    QCOMPARE(t.app.strAusgabe, QStringLiteral("T OK\r"));
+    QCOMPARE(peer.received, QStringList{t.app.settings.befehl});
+    QCOMPARE(t.prompts.messages(), QStringList());
 }
 
 void tst_dde_link::exitByExecute()

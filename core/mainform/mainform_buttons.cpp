@@ -2,6 +2,7 @@
 
 #include "core/app.h"
 #include "core/delivery/delivery.h"
+#include "core/ipc/dde_client_link.h"
 #include "core/mainform/control_tag.h"
 #include "core/mainform/instrument_command.h"
 #include "core/mainform/panel_bar.h"
@@ -299,7 +300,7 @@ void mainform::deliverReply()
 {
     const QString &target = m_app.settings.anwendung;
     if (target == QLatin1String("*DDE*")) {
-        fnUpdateStatus(QStringLiteral("*DDE*: target not available"));
+        DDE_Verbindung(m_app);
         return;
     }
     m_Status1->setPanelText(2, target);
