@@ -2,6 +2,7 @@
 #include "core/ipc/dde_source.h"
 #include "core/mainform/control_tag.h"
 #include "core/mainform/mainform.h"
+#include "core/mainform/panel_bar.h"
 #include "core/settings/settings.h"
 #include "platform/ports/tcp_socket.h"
 #include "platform/vb/vb_timer.h"
@@ -14,6 +15,7 @@
 #include "tests/support/test_app.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
@@ -46,6 +48,7 @@ private slots:
     void clientLink();
     void clientLinkTimeOut();
     void buttonReplyRunsClientLink();
+    void pollingLoopRunsClientLink();
     // Last: the program's end stops every later event loop of this process.
     void exitByExecute();
 };
@@ -210,6 +213,28 @@ void tst_dde_link::buttonReplyRunsClientLink()
     QCOMPARE(t.app.strAusgabe, QStringLiteral("T OK\r"));
     QCOMPARE(peer.received, QStringList{t.app.settings.befehl});
     QCOMPARE(t.prompts.messages(), QStringList());
+}
+
+void tst_dde_link::pollingLoopRunsClientLink()
+{
+    ServedWindow w;
+    QVERIFY(w.start(QStringLiteral("PRINT")));
+    w.t.app.settings.anwendung = QStringLiteral("*DDE*");
+    aimLinkAtPeer(w.t.app);
+    DdePeer peer;
+    QVERIFY(servePeer(peer));
+    w.mw->Status1()->setPanelText(2, QStringLiteral("panel 2"));
+    w.mw->Status1()->setPanelText(3, QStringLiteral("panel 3"));
+
+    tickWith(*w.mw, w.instrument, defaultTelegram('+', "7,5", "g"));
+
+    QCOMPARE(peer.received, QStringList{w.t.app.settings.befehl});
+    QCOMPARE(w.mw->DDESTRING()->text(), QStringLiteral("7,5{TAB}g"));
+    QCOMPARE(w.mw->Status1()->panelText(2), QStringLiteral("panel 2"));
+    QCOMPARE(w.mw->Status1()->panelText(3), QStringLiteral("panel 3"));
+    QVERIFY(!QFile::exists(w.t.path(QStringLiteral("werte.txt")))); // no Wert_senden
+    QCOMPARE(w.mw->Status()->panelText(1), QString());
+    QVERIFY(!w.t.app.bSendNow);
 }
 
 void tst_dde_link::exitByExecute()

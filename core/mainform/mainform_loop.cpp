@@ -2,6 +2,7 @@
 
 #include "core/app.h"
 #include "core/delivery/delivery.h"
+#include "core/ipc/dde_client_link.h"
 #include "core/mainform/key_polling.h"
 #include "core/mainform/limits.h"
 #include "core/mainform/panel_bar.h"
@@ -247,7 +248,7 @@ void mainform::sendValue(QString &strTelegramm, QString &strEinheit, double valu
         m_Status1->setPanelText(3, m_app.strAusgabe);
         failures << Wert_senden(m_app, m_app.strAusgabe);
     } else {
-        fnUpdateStatus(QStringLiteral("*DDE*: target not available"));
+        DDE_Verbindung(m_app);
     }
     failures << logged.error;
     failures.removeAll(QString());
