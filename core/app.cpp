@@ -1,6 +1,7 @@
 #include "core/app.h"
 
 #include "core/mainform/mainform.h"
+#include "core/tray/systray.h"
 #include "platform/x11/key_state.h"
 #include "platform/x11/keyboard.h"
 #include "platform/x11/window_list.h"

@@ -15,6 +15,7 @@ class KeyState;
 class Keyboard;
 class Prompts;
 class WindowList;
+class clsSysTray;
 class mainform;
 
 // The one shared state object: the settings record, the language texts, the
@@ -65,6 +66,9 @@ public:
     OutputFiles outputFiles;         // protocol.txt and the text-file target
     bool delivering = false;         // Wert_senden is delivering
     QStringList pendingDeliveries;   // strings handed to Wert_senden meanwhile, oldest first
+    bool bAssistentAktiv = false;    // the wizard was started from the menu
+    // The notification-area icon, made by the start-up.
+    std::unique_ptr<clsSysTray> SysTray;
 
     // The main window's default instance, created on first use.
     mainform &mainWindow();

@@ -4,6 +4,7 @@
 #include "core/mainform/control_tag.h"
 #include "core/mainform/panel_bar.h"
 #include "core/mainform/program_title.h"
+#include "platform/files/document_viewer.h"
 #include "platform/ports/serial_port.h"
 #include "platform/ports/tcp_socket.h"
 #include "platform/vb/vb_caption.h"
@@ -11,6 +12,7 @@
 #include "platform/vb/vb_timer.h"
 
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -62,6 +64,9 @@ mainform::mainform(App &app, QWidget *parent)
     , m_app(app)
 {
     setObjectName(QStringLiteral("mainform"));
+    // Only Form_Unload ends the program: closing a message box while this window
+    // sits in the notification area must not.
+    QGuiApplication::setQuitOnLastWindowClosed(false);
     setWindowTitle(mainCaption());
     m_Timer1 = new VbTimer(this);
     m_Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -69,8 +74,12 @@ mainform::mainform(App &app, QWidget *parent)
     m_commport->setObjectName(QStringLiteral("commport"));
     m_Winsock1 = new TcpSocket(this);
     m_Winsock1->setObjectName(QStringLiteral("Winsock1"));
+    m_helpViewer = new DocumentViewer(this);
     buildControls();
     buildMenus();
+    // The tray icon shows the window's icon.
+    setWindowIcon(QIcon(balancePicture()));
+    connectMenus();
 
     for (int i = 1; i <= 16; ++i)
         connect(m_Command5[i], &QPushButton::clicked, this, [this, i] { Command5_Click(i); });
@@ -79,6 +88,7 @@ mainform::mainform(App &app, QWidget *parent)
     connect(m_Winsock1, &TcpSocket::Error, this, &mainform::Winsock1_Error);
     connect(m_Winsock1, &TcpSocket::PeerClosed, this, &mainform::Winsock1_Close);
     connect(m_commport, &SerialPort::errorOccurred, this, &mainform::showLinkError);
+    connect(m_helpViewer, &DocumentViewer::failed, this, &mainform::fnUpdateStatus);
 }
 
 mainform::~mainform() = default;
@@ -170,6 +180,26 @@ void mainform::buildMenus()
                                             : QStringLiteral("m_Line1"));
         }
     }
+}
+
+void mainform::connectMenus()
+{
+    const std::pair<const char *, void (mainform::*)()> handlers[] = {
+        {"load_conf", &mainform::load_conf_Click},
+        {"save_conf", &mainform::save_conf_Click},
+        {"inst_assi", &mainform::inst_assi_Click},
+        {"quit", &mainform::quit_Click},
+        {"m_Modus", &mainform::m_Modus_Click},
+        {"port", &mainform::port_Click},
+        {"m_KonfigDatenIn", &mainform::m_KonfigDatenIn_Click},
+        {"m_KonfigDatenOut", &mainform::m_KonfigDatenOut_Click},
+        {"dde_conn", &mainform::dde_conn_Click},
+        {"language", &mainform::language_Click},
+        {"showhelp", &mainform::showhelp_Click},
+        {"info", &mainform::info_Click},
+    };
+    for (const auto &[name, handler] : handlers)
+        connect(menuItem(QString::fromLatin1(name)), &QAction::triggered, this, handler);
 }
 
 QPushButton *mainform::Command5(int index) const

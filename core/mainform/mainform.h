@@ -7,9 +7,11 @@
 #include <array>
 
 class App;
+class DocumentViewer;
 class CommandLink;
 class PanelBar;
 class QAction;
+class QCloseEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -66,12 +68,47 @@ public:
     // One tick of the main loop: keys, one telegram, tests, timer schedule, send.
     void Timer1_Timer();
 
-    // The settings-file open command of the File menu.
+    // Menu commands; each stops the polling as the menu's table says.
     void load_conf_Click();
+    void save_conf_Click();
+    void inst_assi_Click();
+    // File > Exit (also button 8, a hotkey or DDE command for it): the main timer
+    // stops and the window unloads.
+    void quit_Click();
+    void m_Modus_Click();
+    void port_Click();
+    void m_KonfigDatenIn_Click();
+    void m_KonfigDatenOut_Click();
+    void dde_conn_Click();
+    void language_Click();
+    void showhelp_Click();
+    void info_Click();
+
+    // Button 6: minimises the window and, where a notification area is there,
+    // hides it behind the tray icon, whose activation brings it back.
+    void hideToTray();
+    // Unloads the window once no wait or modal dialog is on the stack: Form_Unload
+    // runs from the application's own loop, then the window is destroyed.
+    void Unload();
+    // Exit: compares the settings with the settings file through the scratch copy
+    // tmp.cfg, asks whether to save, and ends the program.
+    void Form_Unload();
+    void Form_Activate();
+    // The tray icon's callback path (mouse moves, clicks).
+    void Form_MouseMove(qint16 Button, qint16 Shift, float X, float Y);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void buildControls();
     void buildMenus();
+    void connectMenus();
+    // Offline captions with empty status, unit and sign; the link stays open.
+    void showOfflineDisplay();
+    void createSysTray();
+    void closeSocketForExit();
     void setMenuCaptions();
     void openConnection();
     void prepareMode();
@@ -141,6 +178,8 @@ private:
     VbTimer *m_Timer1 = nullptr;
     SerialPort *m_commport = nullptr;
     TcpSocket *m_Winsock1 = nullptr;
+    DocumentViewer *m_helpViewer = nullptr;
+    bool m_unloadRequested = false;
     QString strLetzterStatus;
     QString m_lastSocketError;
     bool m_commandRunning = false; // an instrument command is being sent or answered

@@ -7,7 +7,6 @@
 #include "core/mainform/program_title.h"
 #include "core/reception/telegram.h"
 #include "core/settings/settings.h"
-#include "dialogs/load_set.h"
 #include "platform/clock.h"
 #include "platform/ports/com_ports.h"
 #include "platform/ports/serial_port.h"
@@ -65,6 +64,7 @@ void mainform::setMenuCaptions()
 
 void mainform::Form_Load()
 {
+    createSysTray();
     if (!Sprache_laden(m_app))
         return;
     setMenuCaptions();
@@ -343,19 +343,4 @@ QString mainform::tcpLinkText(const QString &reason) const
         .arg(m_Winsock1->remoteHost())
         .arg(m_Winsock1->remotePort())
         .arg(reason);
-}
-
-void mainform::load_conf_Click()
-{
-    m_Timer1->setInterval(0);
-    m_Command5[7]->setText(QStringLiteral("O&nline"));
-    vb::setCaption(m_MesswertAnzeige, QStringLiteral("Offline"));
-    fnUpdateStatus(QString());
-    m_einheit->clear();
-    m_Vorzeichen->clear();
-    m_app.CfgPath = load_set(m_app);
-    if (m_app.abbruch)
-        m_app.CfgPath.clear();
-    else
-        Einstellungen_laden(m_app, m_app.CfgPath);
 }
