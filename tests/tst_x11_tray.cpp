@@ -122,8 +122,8 @@ void tst_x11_tray::messageBoxWhileHiddenKeepsRunning()
     });
     QTimer::singleShot(1000, qApp, [] { QCoreApplication::exit(0); });
     QCoreApplication::exec();
+    QVERIFY(!quit);
     QVERIFY(t.app.SysTray->isShown());
-    QVERIFY(!t.app.hasEnded());
 }
 
 void tst_x11_tray::withoutHostHideMinimises()
