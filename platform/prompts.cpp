@@ -5,9 +5,22 @@
 #include <QInputDialog>
 #include <QMessageBox>
 
+namespace {
+
+// Message texts break lines with CR, CR LF or LF, as Windows message boxes take
+// them; a label breaks only at LF.
+QString withLineBreaks(QString text)
+{
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
+}
+
+} // namespace
+
 Prompts::Answer WidgetPrompts::message(const QString &text, const QString &title, Buttons buttons)
 {
-    QMessageBox box(QMessageBox::NoIcon, title, text);
+    QMessageBox box(QMessageBox::NoIcon, title, withLineBreaks(text));
     box.setObjectName(QStringLiteral("MsgBox"));
     switch (buttons) {
     case Buttons::Ok:

@@ -34,6 +34,8 @@ const QString kQuestion = QStringLiteral("\r       Programm beenden?");
 
 } // namespace
 
+Q_DECLARE_METATYPE(Prompts::Answer)
+
 class tst_dde_link : public QObject {
     Q_OBJECT
 private slots:
@@ -265,14 +267,18 @@ void tst_dde_link::clientLink_data()
     QTest::addColumn<bool>("peerRuns");
     QTest::addColumn<DdePeer::Mode>("mode");
     QTest::addColumn<QString>("message"); // "" for none
+    QTest::addColumn<Prompts::Answer>("answer");
 
-    QTest::newRow("carried out") << true << DdePeer::Mode::CarryOut << "";
-    QTest::newRow("refused") << true << DdePeer::Mode::Refuse
-                             << "Foreign application won't perform DDE method or operation 285" +
-                                    kQuestion;
+    const QString refused =
+        "Foreign application won't perform DDE method or operation 285" + kQuestion;
+    QTest::newRow("carried out") << true << DdePeer::Mode::CarryOut << "" << Prompts::Answer::No;
+    QTest::newRow("refused") << true << DdePeer::Mode::Refuse << refused << Prompts::Answer::No;
+    QTest::newRow("refused, end the program")
+        << true << DdePeer::Mode::Refuse << refused << Prompts::Answer::Yes;
     QTest::newRow("no such application")
         << false << DdePeer::Mode::CarryOut
-        << "No foreign application responded to a DDE initiate 282" + kQuestion;
+        << "No foreign application responded to a DDE initiate 282" + kQuestion
+        << Prompts::Answer::No;
 }
 
 void tst_dde_link::clientLink()
@@ -280,10 +286,12 @@ void tst_dde_link::clientLink()
     QFETCH(bool, peerRuns);
     QFETCH(DdePeer::Mode, mode);
     QFETCH(QString, message);
+    QFETCH(Prompts::Answer, answer);
 
     TestApp t;
     aimLinkAtPeer(t.app);
-    t.prompts.messageAnswers = {Prompts::Answer::No};
+    t.prompts.messageAnswers = {answer};
+    t.app.mainWindow().Timer1().setInterval(10);
     DdePeer peer;
     peer.mode = mode;
     if (peerRuns)
@@ -295,7 +303,10 @@ void tst_dde_link::clientLink()
     QCOMPARE(t.prompts.messages(), message.isEmpty() ? QStringList() : QStringList{message});
     if (!message.isEmpty())
         QCOMPARE(t.prompts.shown.first().title, QStringLiteral("Mondrelquist"));
-    QVERIFY(!t.app.hasEnded()); // No goes on
+    // Yes runs the exit: the polling stops at once and the window is unloaded once
+    // the stack has unwound (not here: the App goes first).
+    QCOMPARE(t.app.mainWindow().Timer1().interval(), answer == Prompts::Answer::Yes ? 0 : 10);
+    QVERIFY(!t.app.hasEnded());
 }
 
 // A server that never answers: the link gives up after five seconds without a

@@ -58,6 +58,7 @@ private slots:
     void linkThatDoesNotOpen();
     void resetKeepsWorkingTcpLink();
     void hideMinimises();
+    void exitUnloads();
 };
 
 void tst_mainform_buttons::anyButtonCancelsPendingSend()
@@ -196,6 +197,20 @@ void tst_mainform_buttons::hideMinimises()
     f.mw().Command5_Click(6);
     QVERIFY(f.mw().isMinimized());
     QVERIFY(f.mw().commport().portOpen()); // after the reset
+}
+
+// Button 8 ends the program through the window's unloading, which asks to save
+// changed settings.
+void tst_mainform_buttons::exitUnloads()
+{
+    Fixture f;
+    QVERIFY(f.start(QStringLiteral("HOTKEY")));
+    f.t.app.texts.TextAenderungenSpeichern = QStringLiteral("TextAenderungenSpeichern");
+    f.t.prompts.messageAnswers = {Prompts::Answer::No};
+    f.mw().Command5_Click(8);
+    QVERIFY(runUntilEnded(f.t.app));
+    QVERIFY(!f.t.app.hasMainWindow());
+    QCOMPARE(f.t.prompts.messages(), QStringList{QStringLiteral("TextAenderungenSpeichern")});
 }
 
 void tst_mainform_buttons::timerStartInPrintMode()

@@ -26,15 +26,6 @@ const QString kHelpName = QStringLiteral("Mondrelquist 4.2.html");
 
 using Answer = Prompts::Answer;
 
-// Runs the application's own loop until the program ends (at most timeoutMs).
-// Returns false when it did not end.
-bool runUntilEnded(App &app, int timeoutMs = 10000)
-{
-    QTimer::singleShot(timeoutMs, qApp, [] { QCoreApplication::exit(99); });
-    QCoreApplication::exec();
-    return app.hasEnded();
-}
-
 void copyShipped(const TestApp &t, const QString &name)
 {
     QFile::copy(kShippedFolder + QLatin1Char('/') + name, t.path(name));

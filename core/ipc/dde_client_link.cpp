@@ -1,6 +1,7 @@
 #include "core/ipc/dde_client_link.h"
 
 #include "core/app.h"
+#include "core/mainform/mainform.h"
 #include "core/mainform/program_title.h"
 #include "platform/dbus/dde_bus.h"
 #include "platform/prompts.h"
@@ -17,5 +18,7 @@ void DDE_Verbindung(App &app)
         return;
     const QString text = status.errorText + vb::Str(status.error) + QChar(13) +
                          QStringLiteral("       Programm beenden?");
-    app.prompts().message(text, programTitle(), Prompts::Buttons::YesNo);
+    if (app.prompts().message(text, programTitle(), Prompts::Buttons::YesNo) ==
+        Prompts::Answer::Yes)
+        app.mainWindow().quit_Click();
 }

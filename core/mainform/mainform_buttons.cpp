@@ -7,6 +7,7 @@
 #include "core/mainform/instrument_command.h"
 #include "core/mainform/panel_bar.h"
 #include "core/mainform/program_title.h"
+#include "core/tray/systray.h"
 #include "platform/ports/serial_port.h"
 #include "platform/ports/tcp_socket.h"
 #include "platform/prompts.h"
@@ -44,14 +45,14 @@ void mainform::Command5_Click(int Index)
         m_app.bTimerAktiv = false;
         break;
     case 6:
-        // Without a notification area to come back from, Hide only minimises.
-        setWindowState(Qt::WindowMinimized);
+        hideToTray();
         break;
     case 7:
         toggleOnline();
         break;
     case 8:
-        close();
+        m_app.SysTray.reset();
+        Unload();
         break;
     default:
         if (Index >= 9 && Index <= 16)

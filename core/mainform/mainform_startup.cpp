@@ -1,6 +1,7 @@
 #include "core/mainform/mainform.h"
 
 #include "core/app.h"
+#include "core/ipc/dde_source.h"
 #include "core/language/language.h"
 #include "core/mainform/control_tag.h"
 #include "core/mainform/panel_bar.h"
@@ -72,6 +73,11 @@ void mainform::Form_Load()
     fnUpdateStatus(m_app.texts.TextFrmJSLink_Label1Caption);
     // Last, so that a notice about the keys joins the connection's texts.
     const auto pollKeysToo = qScopeGuard([this] { startKeyPolling(); });
+    // A child of the window, so its items live as long as the window. Why other
+    // programs cannot reach it is shown at the end, not hidden by the start-up's texts.
+    auto *ddeSource = new DdeSource(*this);
+    const QString ddeFailure = ddeSource->serve();
+    const auto showDdeFailure = qScopeGuard([&] { showLinkError(ddeFailure); });
 
     const QString &argument = m_app.commandLine;
     if (argument.isEmpty())

@@ -4,7 +4,9 @@
 #include "tests/support/fake_clock.h"
 #include "tests/support/scripted_prompts.h"
 
+#include <QCoreApplication>
 #include <QTemporaryDir>
+#include <QTimer>
 
 // A fresh App in a temporary program folder, with scripted prompts.
 struct TestApp {
@@ -27,3 +29,12 @@ struct TimedTestApp {
 
     QString path(const QString &name) const { return folder.filePath(name); }
 };
+
+// Runs the application's own loop until the program ends (at most timeoutMs).
+// Returns false when it did not end.
+inline bool runUntilEnded(App &app, int timeoutMs = 10000)
+{
+    QTimer::singleShot(timeoutMs, qApp, [] { QCoreApplication::exit(99); });
+    QCoreApplication::exec();
+    return app.hasEnded();
+}
