@@ -3,15 +3,13 @@
 #include "core/app.h"
 #include "core/mainform/mainform.h"
 #include "core/mainform/wait.h"
+#include "core/reception/link_wait.h"
 #include "core/reception/telegram.h"
 #include "platform/ports/serial_port.h"
 #include "platform/ports/tcp_socket.h"
 #include "platform/vb/vb_runtime.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QEventLoop>
-#include <QTimer>
 
 #include <algorithm>
 #include <climits>
@@ -30,59 +28,6 @@ ControlStatus socketFailure(int number)
 {
     return ControlStatus::failure(number, winsock::errorText(number));
 }
-
-QDeadlineTimer deadlineIn(double seconds)
-{
-    return QDeadlineTimer(qint64(std::ceil(std::clamp(seconds, 0.0, 1.0e9) * 1000.0)),
-                          Qt::PreciseTimer);
-}
-
-// Sleeps in a nested event loop until either link reports something, the
-// window goes or the deadline passes; the caller looks again after each wake.
-class LinkWait {
-public:
-    LinkWait(mainform &window, double seconds)
-        : m_window(&window)
-        , m_deadline(deadlineIn(seconds))
-    {
-        m_timer.setSingleShot(true);
-        m_timer.setTimerType(Qt::PreciseTimer);
-        const auto wake = [this] {
-            m_woken = true;
-            m_loop.quit();
-        };
-        QObject::connect(&m_timer, &QTimer::timeout, &m_loop, wake);
-        // After the window's own handlers: received bytes are in strEmpfang by then.
-        TcpSocket &socket = window.Winsock1();
-        QObject::connect(&socket, &TcpSocket::Connected, &m_loop, wake);
-        QObject::connect(&socket, &TcpSocket::DataArrival, &m_loop, wake);
-        QObject::connect(&socket, &TcpSocket::Error, &m_loop, wake);
-        QObject::connect(&socket, &TcpSocket::PeerClosed, &m_loop, wake);
-        SerialPort &port = window.commport();
-        QObject::connect(&port, &SerialPort::dataReceived, &m_loop, wake);
-        QObject::connect(&port, &SerialPort::errorOccurred, &m_loop, wake);
-        QObject::connect(&window, &QObject::destroyed, &m_loop, wake);
-    }
-
-    // False when the window is gone or the event loops were told to quit.
-    bool yield()
-    {
-        m_woken = false;
-        m_timer.start(int(std::clamp<qint64>(m_deadline.remainingTime(), 0, INT_MAX)));
-        m_loop.exec();
-        m_timer.stop();
-        return m_woken && m_window;
-    }
-
-    bool expired() const { return m_deadline.hasExpired(); }
-
-private:
-    QPointer<mainform> m_window;
-    QDeadlineTimer m_deadline;
-    QEventLoop m_loop;
-    QTimer m_timer;
-    bool m_woken = false;
-};
 
 } // namespace
 

@@ -1,5 +1,7 @@
 #include "core/reception/telegram.h"
 
+#include "core/reception/link_wait.h"
+
 #include "core/app.h"
 #include "core/mainform/mainform.h"
 #include "core/output/output_builder.h"
@@ -10,12 +12,8 @@
 #include "platform/vb/vb_runtime.h"
 #include "platform/vb/vb_strings.h"
 
-#include <QDeadlineTimer>
-#include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
-#include <QTimer>
 
 #include <algorithm>
 #include <climits>
@@ -106,64 +104,6 @@ Framed frame(QString &buffer, const Framing &f)
     return Framed::Incomplete;
 }
 
-QDeadlineTimer deadlineIn(double seconds)
-{
-    // Beyond about a century there is no deadline worth keeping.
-    if (!(seconds < 3.0e9))
-        return QDeadlineTimer(QDeadlineTimer::Forever);
-    return QDeadlineTimer(qint64(std::ceil(std::max(seconds, 0.0) * 1000.0)), Qt::PreciseTimer);
-}
-
-// The yield of the receive wait: a nested event loop that sleeps until the link
-// delivers bytes or the deadline passes, so a wait costs no processor time.
-class ReceiveWait {
-public:
-    ReceiveWait(mainform &window, bool overTcp, double seconds)
-        : m_window(&window)
-        , m_deadline(deadlineIn(seconds))
-    {
-        m_timer.setSingleShot(true);
-        m_timer.setTimerType(Qt::PreciseTimer);
-        const auto wake = [this] {
-            m_woken = true;
-            m_loop.quit();
-        };
-        QObject::connect(&m_timer, &QTimer::timeout, &m_loop, wake);
-        // Connected after the main window's own handler, which has appended the
-        // bytes to strEmpfang by the time this one runs.
-        if (overTcp) {
-            QObject::connect(&window.Winsock1(), &TcpSocket::DataArrival, &m_loop, wake);
-        } else {
-            QObject::connect(&window.commport(), &SerialPort::dataReceived, &m_loop, wake);
-            QObject::connect(&window.commport(), &SerialPort::errorOccurred, &m_loop, wake);
-        }
-        QObject::connect(&window, &QObject::destroyed, &m_loop, wake);
-    }
-
-    // Lets other events run until bytes arrive or the deadline passes. False when
-    // the reading must end: the event loops were told to quit (the program ends)
-    // or the main window is gone.
-    bool yield()
-    {
-        m_woken = false;
-        const qint64 remaining = m_deadline.remainingTime();
-        if (remaining >= 0)
-            m_timer.start(int(std::min<qint64>(remaining, INT_MAX)));
-        m_loop.exec();
-        m_timer.stop();
-        return m_woken && m_window;
-    }
-
-    bool expired() const { return m_deadline.hasExpired(); }
-
-private:
-    QPointer<mainform> m_window;
-    QDeadlineTimer m_deadline;
-    QEventLoop m_loop;
-    QTimer m_timer;
-    bool m_woken = false;
-};
-
 bool appendPortInput(App &app, mainform &window)
 {
     const std::optional<QString> input = window.commport().input();
@@ -181,7 +121,7 @@ Reception receiveTelegram(App &app, mainform &window, bool overTcp, const Framin
 {
     // One deadline for the whole reading, also when the buffer is framed again, so
     // a stream without a usable end character cannot hold the reading forever.
-    ReceiveWait wait(window, overTcp, app.m_waittime);
+    LinkWait wait(window, app.m_waittime);
     for (;;) {
         do {
             if (!wait.yield())
