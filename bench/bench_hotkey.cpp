@@ -8,6 +8,7 @@
 // Run it on a display of its own: tests/support/run_on_private_display.
 // Usage: bench_hotkey [presses (default 30)]
 
+#include "bench/bench_support.h"
 #include "tests/support/test_keys.h"
 
 #include <QCoreApplication>
@@ -26,22 +27,6 @@
 #include <X11/keysym.h>
 
 namespace {
-
-const QString kSimulator = QStringLiteral(MQ_BINARY_DIR "/tools/mq_instrument_sim");
-const QString kProgram = QStringLiteral(MQ_BINARY_DIR "/mondrelquist");
-
-void writeFile(const QString &path, const QByteArray &content)
-{
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly))
-        f.write(content);
-}
-
-qint64 fileLines(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll().count('\n') : 0;
-}
 
 struct Setup {
     QTemporaryDir folder;

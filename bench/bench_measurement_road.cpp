@@ -6,6 +6,8 @@
 //  - the program's CPU use while online and idle for 30 s.
 // Usage: bench_measurement_road [latency-samples (default 200)] [idle seconds (default 30)]
 
+#include "bench/bench_support.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -20,22 +22,6 @@
 #include <unistd.h>
 
 namespace {
-
-const QString kSimulator = QStringLiteral(MQ_BINARY_DIR "/tools/mq_instrument_sim");
-const QString kProgram = QStringLiteral(MQ_BINARY_DIR "/mondrelquist");
-
-void writeFile(const QString &path, const QByteArray &content)
-{
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly))
-        f.write(content);
-}
-
-qint64 fileLines(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll().count('\n') : 0;
-}
 
 // User plus system CPU time of a process, in seconds.
 double cpuSeconds(qint64 pid)
