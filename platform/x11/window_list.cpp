@@ -97,7 +97,7 @@ struct Property {
 // The items of a 32-bit list property (windows, atoms, cardinals).
 QList<uint32_t> itemsOf(const std::optional<Property> &p)
 {
-    if (!p || p->format != 32)
+    if (!p || p->format != 32 || p->bytes.size() < 4)
         return {};
     QList<uint32_t> items(p->bytes.size() / 4);
     std::memcpy(items.data(), p->bytes.constData(), items.size() * 4);
