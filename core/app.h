@@ -7,8 +7,11 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QWidget>
 #include <array>
+#include <map>
 #include <memory>
+#include <typeindex>
 
 class Clock;
 class KeyState;
@@ -20,7 +23,7 @@ class mainform;
 
 // The one shared state object: the settings record, the language texts, the
 // run-time values every window shares, the platform services and the default
-// instance of the main window. Nothing else in the program is global.
+// instances of the main window and the dialogs. Nothing else in the program is global.
 class App : public QObject {
     Q_OBJECT
 public:
@@ -75,6 +78,28 @@ public:
     bool hasMainWindow() const { return m_mainform != nullptr; }
     void unloadMainWindow();
 
+    // The default instance of the dialog window W (built as W(App &)), created on
+    // first use, which runs its loading, and kept, hidden or shown, until unloaded.
+    template <typename W> W &form()
+    {
+        std::unique_ptr<QWidget> &slot = m_forms[std::type_index(typeid(W))];
+        if (!slot)
+            slot = std::make_unique<W>(*this);
+        return static_cast<W &>(*slot);
+    }
+    template <typename W> bool isLoaded() const
+    {
+        return m_forms.count(std::type_index(typeid(W))) != 0;
+    }
+    // Unloads W's default instance; the next form<W>() loads a new one. The window
+    // is deleted once control is back in the event loop, so a window may unload
+    // itself from its own handlers.
+    template <typename W> void unload()
+    {
+        if (auto node = m_forms.extract(std::type_index(typeid(W))); node && node.mapped())
+            node.mapped().release()->deleteLater();
+    }
+
     // Ends the program at once: no window's unload handling runs, nothing is saved.
     void endProgram(int exitCode = 0);
     bool hasEnded() const { return m_ended; }
@@ -85,6 +110,8 @@ private:
     Clock &m_clock;
     std::unique_ptr<WindowList> m_windows;
     std::unique_ptr<mainform> m_mainform;
+    // After the main window: the dialogs go first.
+    std::map<std::type_index, std::unique_ptr<QWidget>> m_forms;
     std::unique_ptr<Keyboard> m_keyboard;
     std::unique_ptr<KeyState> m_keyState;
     bool m_ended = false;
