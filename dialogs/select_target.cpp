@@ -1,0 +1,90 @@
+#include "dialogs/select_target.h"
+
+#include "core/app.h"
+#include "dialogs/select_accessfile.h"
+#include "dialogs/select_application.h"
+#include "dialogs/select_excelfile.h"
+#include "dialogs/select_textfile.h"
+
+#include <QComboBox>
+#include <QVBoxLayout>
+
+namespace {
+
+enum Target { kActiveApplication, kDdeChannel, kExcelFile, kTextFile, kAccessDatabase };
+
+// Shows W's default instance modally; the page unloads itself when it closes.
+template <typename W> void showModal(App &app)
+{
+    app.form<W>().exec();
+}
+
+// anwendung is written first, so a cancelled detail page leaves it set.
+void openTargetPage(App &app, int target)
+{
+    QString &anwendung = app.settings.anwendung;
+    switch (target) {
+    case kDdeChannel:
+        anwendung = QStringLiteral("*DDE*");
+        break;
+    case kExcelFile:
+        anwendung = QStringLiteral("Excel-Datei");
+        showModal<select_ExcelFile>(app);
+        break;
+    case kTextFile:
+        anwendung = QStringLiteral("Text-Datei");
+        showModal<select_TextFile>(app);
+        break;
+    case kAccessDatabase:
+        anwendung = QStringLiteral("Access-Datenbank");
+        showModal<select_AccessFile>(app);
+        break;
+    default:
+        showModal<select_application>(app);
+        break;
+    }
+}
+
+} // namespace
+
+select_target::select_target(App &app, QWidget *parent)
+    : WizardPage(app, QStringLiteral("select_target"), QStringLiteral("Ziel auswählen"), parent)
+{
+    m_cboTarget = new QComboBox(this);
+    m_cboTarget->setObjectName(QStringLiteral("cboTarget"));
+    m_cboTarget->setAccessibleName(QStringLiteral("Ziel"));
+    m_cboTarget->setEditable(true);
+    m_cboTarget->setInsertPolicy(QComboBox::NoInsert);
+    m_cboTarget->addItems({QStringLiteral("aktive Anwendung"), QStringLiteral("DDE-Kanal"),
+                           QStringLiteral("Excel-Datei"), QStringLiteral("Text-Datei"),
+                           QStringLiteral("Access-Datenbank")});
+    m_cboTarget->setCurrentIndex(kActiveApplication);
+    m_cboTarget->setMinimumContentsLength(24);
+
+    auto *content = new QVBoxLayout;
+    content->addWidget(m_cboTarget);
+    setContent(content);
+}
+
+void select_target::unloadSelf()
+{
+    m_app.unload<select_target>();
+}
+
+int select_target::chosenIndex() const
+{
+    // Typing keeps Qt's current index; the typed text is no entry (VB's ListIndex -1).
+    const int index = m_cboTarget->currentIndex();
+    return index >= 0 && m_cboTarget->itemText(index) == m_cboTarget->currentText() ? index : -1;
+}
+
+void select_target::cmdGoOn_Click()
+{
+    // This page is unloaded before the next one shows: keep what is needed on the stack.
+    App &app = m_app;
+    app.abbruch = false;
+    const int target = chosenIndex();
+    accept();
+
+    openTargetPage(app, target);
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "dialogs/wizard_page.h"
+
+class QComboBox;
+
+// The wizard's target page "Ziel auswählen": the kind of target in cboTarget,
+// then on Ok the page for its details. Its tag is the caller: "format_def"
+// (the transfer dialog's target button) only stores the target; no tag (the
+// wizard) goes on with the telegram dialog, the transfer dialog and saving,
+// unless a page was cancelled.
+class select_target : public WizardPage {
+    Q_OBJECT
+public:
+    explicit select_target(App &app, QWidget *parent = nullptr);
+
+private:
+    void cmdGoOn_Click() override;
+    void unloadSelf() override;
+    // cboTarget's entry, -1 when the user typed a text.
+    int chosenIndex() const;
+
+    QComboBox *m_cboTarget = nullptr;
+};

@@ -1,0 +1,149 @@
+#include "core/mainform/control_tag.h"
+#include "dialogs/select_target.h"
+#include "tests/support/modal_script.h"
+#include "tests/support/test_app.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+namespace {
+
+// The Excel-Datei entry of cboTarget.
+constexpr int kExcelFile = 2;
+
+QStringList saveDialogs(const ScriptedPrompts &prompts)
+{
+    QStringList titles;
+    for (const ScriptedPrompts::Shown &s : prompts.shown)
+        if (s.kind == QLatin1String("save"))
+            titles << s.title;
+    return titles;
+}
+
+} // namespace
+
+// The set-up wizard from the target page on, answered page by page.
+class WizardChainTests : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestApp> t;
+
+    // The target page with the Excel entry chosen and the caller tag.
+    select_target &targetPage(const QString &caller)
+    {
+        select_target &page = t->app.form<select_target>();
+        setTag(&page, caller);
+        page.findChild<QComboBox *>(QStringLiteral("cboTarget"))->setCurrentIndex(kExcelFile);
+        return page;
+    }
+
+    // A step that types the path into the Excel page, then ends it with button.
+    void answerExcelPage(ModalScript &script, const QString &button)
+    {
+        script.then("select_ExcelFile", [&script, button](QWidget *page) {
+            page->findChild<QLineEdit *>("txtExcelFile")->setText("/daten/neu.xlsx");
+            if (button == QLatin1String("close"))
+                page->close();
+            else if (auto *b = page->findChild<QPushButton *>(button))
+                b->click();
+            else
+                script.faults << "no button " + button;
+        });
+    }
+
+private slots:
+    void init()
+    {
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        t = std::make_unique<TestApp>();
+        t->app.settings.ExcelFile = "/daten/alt.xlsx";
+    }
+    void cleanup()
+    {
+        t.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    // From the transfer dialog's target button the page only stores the target,
+    // whichever way the detail page ends.
+    void transferDialogCallerOnlyStoresTheTarget_data()
+    {
+        QTest::addColumn<QString>("ending");
+        QTest::addColumn<QString>("excelFile");
+        QTest::addColumn<bool>("abbruch");
+        QTest::newRow("Ok") << "cmdGoOn"
+                            << "/daten/neu.xlsx" << false;
+        QTest::newRow("Abbrechen") << "cmdCancel"
+                                   << "/daten/alt.xlsx" << true;
+        QTest::newRow("close button") << "close"
+                                      << "/daten/alt.xlsx" << false;
+    }
+
+    void transferDialogCallerOnlyStoresTheTarget()
+    {
+        QFETCH(QString, ending);
+        QFETCH(QString, excelFile);
+        QFETCH(bool, abbruch);
+        select_target &page = targetPage("format_def");
+        ModalScript script;
+        script.click("select_target", "cmdGoOn");
+        answerExcelPage(script, ending);
+
+        page.exec();
+
+        QCOMPARE(script.faults, QStringList());
+        QCOMPARE(script.seen, QStringList({"select_target", "select_ExcelFile"}));
+        QCOMPARE(t->app.settings.anwendung, QString("Excel-Datei"));
+        QCOMPARE(t->app.settings.ExcelFile, excelFile);
+        QCOMPARE(t->app.abbruch, abbruch);
+        QCOMPARE(saveDialogs(t->prompts), QStringList());
+    }
+
+    // Abbrechen on the detail page ends the wizard after that page; anwendung
+    // stays as the target page wrote it.
+    void cancelledDetailPageEndsTheWizard()
+    {
+        select_target &page = targetPage(QString());
+        ModalScript script;
+        script.click("select_target", "cmdGoOn");
+        answerExcelPage(script, "cmdCancel");
+
+        page.exec();
+
+        QCOMPARE(script.faults, QStringList());
+        QCOMPARE(script.seen, QStringList({"select_target", "select_ExcelFile"}));
+        QCOMPARE(t->app.settings.anwendung, QString("Excel-Datei"));
+        QCOMPARE(t->app.settings.ExcelFile, QString("/daten/alt.xlsx"));
+        QCOMPARE(saveDialogs(t->prompts), QStringList());
+    }
+
+    void cancelledTargetPageEndsTheWizard_data()
+    {
+        QTest::addColumn<QString>("ending");
+        QTest::newRow("Abbrechen") << "cmdCancel";
+        QTest::newRow("close button") << "close";
+    }
+
+    void cancelledTargetPageEndsTheWizard()
+    {
+        QFETCH(QString, ending);
+        select_target &page = targetPage(QString());
+        ModalScript script;
+        if (ending == "close")
+            script.close("select_target");
+        else
+            script.click("select_target", ending);
+
+        page.exec();
+
+        QCOMPARE(script.faults, QStringList());
+        QCOMPARE(script.seen, QStringList{"select_target"});
+        QCOMPARE(t->app.settings.anwendung, QString());
+        QCOMPARE(saveDialogs(t->prompts), QStringList());
+    }
+};
+
+QTEST_MAIN(WizardChainTests)
+#include "tst_wizard_chain.moc"
