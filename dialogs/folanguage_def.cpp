@@ -68,6 +68,7 @@ foLanguage_def::foLanguage_def(App &app, QWidget *parent)
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(m_cmdOK, &QPushButton::clicked, this, &foLanguage_def::cmdOK_Click);
+    connect(m_cboLanguage, &QComboBox::editTextChanged, this, &foLanguage_def::enableOk);
 
     Form_Load();
 }
@@ -102,6 +103,14 @@ void foLanguage_def::Form_Load()
     // afterwards, even when it is not in the list.
     m_cboLanguage->setCurrentIndex(-1);
     m_cboLanguage->setEditText(current);
+    enableOk(current);
+}
+
+// A blank name stored as the current language would end the program at the next
+// language load, losing unsaved settings: OK waits for a name.
+void foLanguage_def::enableOk(const QString &language)
+{
+    m_cmdOK->setEnabled(!language.trimmed().isEmpty());
 }
 
 void foLanguage_def::cmdOK_Click()

@@ -26,6 +26,7 @@ public:
 private:
     void Form_Load();
     void cmdOK_Click();
+    void enableOk(const QString &language);
 
     QString languageFile() const;
     QString workingHelpFile() const;

@@ -26,8 +26,9 @@ const QString kMissing = QStringLiteral("<missing>");
 
 enum class Act { Ok, Choose, Type, Clear, Close };
 
-// Performs one user action on the language dialog and closes it (except Clear,
-// which only empties the text before OK).
+// Performs one user action on the language dialog and presses OK (Close uses the
+// window's close button instead). Clear first confirms an emptied name, which
+// is refused, then chooses text.
 void act(foLanguage_def &dialog, Act action, const QString &text = {})
 {
     auto *combo = dialog.findChild<QComboBox *>(QStringLiteral("cboLanguage"));
@@ -42,6 +43,10 @@ void act(foLanguage_def &dialog, Act action, const QString &text = {})
         break;
     case Act::Clear:
         combo->clearEditText();
+        ok->click();
+        if (!dialog.isVisible())
+            return; // the blank name was taken
+        combo->setCurrentIndex(combo->findText(text));
         break;
     case Act::Ok:
         break;
@@ -118,6 +123,7 @@ QList<QPair<QString, QStringList>> sectionsOf(const QString &text)
 class LanguageTest : public QObject {
     Q_OBJECT
 private slots:
+    void init();
     void cleanup();
     void keyList();
     void shippedFileLayout();
@@ -135,7 +141,14 @@ private slots:
     void dialogHelpFile_data();
     void dialogHelpFile();
     void dialogClosedWritesNothing();
+    void dialogBlankRefused_data();
+    void dialogBlankRefused();
 };
+
+void LanguageTest::init()
+{
+    QLocale::setDefault(QLocale::c());
+}
 
 // App::endProgram() leaves Qt refusing every new event loop, modal dialogs
 // included, until the application's own loop has run once more.
@@ -270,8 +283,9 @@ void LanguageTest::loadingAsks_data()
         << QStringLiteral("DEUTSCH") << QStringLiteral("Zustand");
     QTest::newRow("closed without OK")
         << QByteArray() << int(Act::Close) << QString() << false << kMissing << QString();
-    QTest::newRow("empty name confirmed")
-        << emptyCurrent << int(Act::Clear) << QString() << false << QString() << QString();
+    QTest::newRow("empty name refused, then one chosen")
+        << emptyCurrent << int(Act::Clear) << QStringLiteral("DEUTSCH") << true
+        << QStringLiteral("DEUTSCH") << QStringLiteral("Zustand");
 }
 
 void LanguageTest::loadingAsks()
@@ -437,7 +451,6 @@ void LanguageTest::dialogOk_data()
         << list << int(Act::Choose) << QStringLiteral("DEUTSCH") << QStringLiteral("DEUTSCH");
     QTest::newRow("typed name not in the list")
         << list << int(Act::Type) << QStringLiteral("Klingonisch") << QStringLiteral("Klingonisch");
-    QTest::newRow("empty text") << list << int(Act::Clear) << QString() << QString();
 }
 
 void LanguageTest::dialogOk()
@@ -508,6 +521,60 @@ void LanguageTest::dialogClosedWritesNothing()
     QCOMPARE(dialog.result(), int(QDialog::Rejected));
     QCOMPARE(readFileBytes(t.path(QStringLiteral("language.ini"))), ini);
     QCOMPARE(readFileBytes(t.path(QStringLiteral("mq36.hlp"))), QByteArray("old working copy"));
+}
+
+void LanguageTest::dialogBlankRefused_data()
+{
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<QString>("typed"); // replaces the text shown; null: left as opened
+    QTest::addColumn<bool>("enter");    // confirm with Enter instead of a click
+
+    const QByteArray list = "[SPRACHE]\r\naktuell=DEUTSCH\r\n[SPRACHEN]\r\n1=DEUTSCH\r\n"
+                            "2=ENGLISH\r\n";
+    QTest::newRow("emptied, clicked") << list << QString("") << false;
+    QTest::newRow("emptied, Enter") << list << QString("") << true;
+    QTest::newRow("blanks only") << list << QStringLiteral("   ") << false;
+    QTest::newRow("stored current language empty")
+        << QByteArray("[SPRACHE]\r\naktuell=\r\n[SPRACHEN]\r\n1=DEUTSCH\r\n") << QString() << false;
+}
+
+// A blank language would be stored as the current one, and the next language
+// load would end the program: OK does nothing until a name is there.
+void LanguageTest::dialogBlankRefused()
+{
+    QFETCH(QByteArray, ini);
+    QFETCH(QString, typed);
+    QFETCH(bool, enter);
+
+    TestApp t;
+    t.writeFile(QStringLiteral("language.ini"), ini);
+    t.writeFile(QStringLiteral("mq36.hlp"), "old working copy");
+    foLanguage_def dialog(t.app);
+    dialog.show();
+    auto *combo = dialog.findChild<QComboBox *>(QStringLiteral("cboLanguage"));
+    auto *ok = dialog.findChild<QPushButton *>(QStringLiteral("cmdOK"));
+    if (!typed.isNull()) {
+        combo->lineEdit()->selectAll();
+        QTest::keyClick(combo->lineEdit(), Qt::Key_Delete);
+        QTest::keyClicks(combo->lineEdit(), typed);
+    }
+    QCOMPARE(combo->currentText(), typed.isNull() ? QString() : typed);
+
+    if (enter)
+        QTest::keyClick(combo->lineEdit(), Qt::Key_Return);
+    else
+        ok->click();
+    QVERIFY(!ok->isEnabled());
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(readFileBytes(t.path(QStringLiteral("language.ini"))), ini);
+    QCOMPARE(readFileBytes(t.path(QStringLiteral("mq36.hlp"))), QByteArray("old working copy"));
+
+    // A name makes OK work again.
+    combo->setCurrentIndex(combo->findText(QStringLiteral("DEUTSCH")));
+    QVERIFY(ok->isEnabled());
+    ok->click();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(currentLanguage(t), QStringLiteral("DEUTSCH"));
 }
 
 QTEST_MAIN(LanguageTest)
