@@ -10,6 +10,7 @@
 #include "core/tray/systray.h"
 #include "dialogs/load_set.h"
 #include "dialogs/save_set.h"
+#include "dialogs/select_ddeparameter.h"
 #include "platform/files/document_viewer.h"
 #include "platform/ports/tcp_socket.h"
 #include "platform/prompts.h"
@@ -155,6 +156,7 @@ void mainform::m_KonfigDatenOut_Click()
 void mainform::dde_conn_Click()
 {
     m_Timer1->setEnabled(false);
+    m_app.form<select_DDEParameter>().exec();
     // Keys pressed while the dialog was open must not press buttons afterwards.
     fnCheckHotkeys(m_app);
     fnCheckActionKeys(m_app);
