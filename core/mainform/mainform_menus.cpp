@@ -8,6 +8,7 @@
 #include "core/mainform/wait.h"
 #include "core/settings/settings.h"
 #include "core/tray/systray.h"
+#include "dialogs/format_def.h"
 #include "dialogs/load_set.h"
 #include "dialogs/save_set.h"
 #include "dialogs/select_ddeparameter.h"
@@ -151,6 +152,7 @@ void mainform::m_KonfigDatenOut_Click()
 {
     m_Timer1->setInterval(0);
     showOfflineDisplay();
+    m_app.form<format_def>().exec();
 }
 
 void mainform::dde_conn_Click()
