@@ -3,6 +3,8 @@
 #include "core/app.h"
 #include "core/mainform/mainform.h"
 #include "core/mainform/program_title.h"
+#include "dialogs/actionkey_def.h"
+#include "dialogs/getkey_def.h"
 #include "platform/prompts.h"
 #include "platform/vb/vb_runtime.h"
 #include "platform/vb/vb_strings.h"
@@ -266,6 +268,8 @@ void format_def::connectSignals()
         connect(box, &QLineEdit::textChanged, this, [this, box] { checkLimit(box); });
     connect(m_ausgabe_string, &QPlainTextEdit::textChanged, this,
             &format_def::ausgabe_string_Change);
+    connect(m_cmdHotkey, &QPushButton::clicked, this, &format_def::showChild<actionkey_def>);
+    connect(m_cmdBefehle, &QPushButton::clicked, this, &format_def::showChild<getkey_def>);
     connect(m_OK, &QPushButton::clicked, this, &format_def::OK_Click);
     connect(m_Command3, &QPushButton::clicked, this, &format_def::reject);
 }
@@ -347,6 +351,12 @@ void format_def::Form_Activate()
     // The edit text, not a list entry: a stored target outside the list shows too.
     m_anwendung_set->setCurrentIndex(-1);
     m_anwendung_set->setEditText(m_app.settings.anwendung);
+}
+
+template <typename W> void format_def::showChild()
+{
+    m_app.form<W>().exec();
+    Form_Activate();
 }
 
 void format_def::modus_Click(int Index)

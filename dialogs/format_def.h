@@ -59,6 +59,8 @@ private:
     bool reportLongTemplate();
     // The target box shows the stored target again (the dialog became active).
     void Form_Activate();
+    // Shows the child window W modally; the target box shows the stored target again.
+    template <typename W> void showChild();
 
     void OK_Click();
     void unloadSelf();

@@ -117,6 +117,8 @@ private slots:
     void templateKeepsToOneStoredLine();
     void targetBoxShowsStoredTarget();
     void menuOpensModalOffline();
+    void childWindowsOpenModally_data();
+    void childWindowsOpenModally();
     void enterPressesNoButton();
     void textsFit_data();
     void textsFit();
@@ -515,6 +517,63 @@ void tst_format_def::menuOpensModalOffline()
 
     QVERIFY(shownOffline);
     QVERIFY(!t.app.isLoaded<format_def>());
+}
+
+void tst_format_def::childWindowsOpenModally_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("modus");
+    QTest::addColumn<QString>("window");
+
+    QTest::newRow("hotkeys, hotkey mode") << "cmdHotkey"
+                                          << "HOTKEY"
+                                          << "actionkey_def";
+    QTest::newRow("hotkeys, manual mode") << "cmdHotkey"
+                                          << "PRINT"
+                                          << "actionkey_def";
+    QTest::newRow("hotkeys, timer mode") << "cmdHotkey"
+                                         << "TIMER"
+                                         << "actionkey_def";
+    QTest::newRow("commands") << "cmdBefehle"
+                              << "PRINT"
+                              << "getkey_def";
+}
+
+// The buttons open their windows modally in every mode; when one closes, the
+// target box shows the stored target in place of text typed and not confirmed.
+void tst_format_def::childWindowsOpenModally()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, modus);
+    QFETCH(QString, window);
+
+    TestApp t;
+    prepare(t);
+    t.app.settings.modus = modus;
+    t.app.settings.anwendung = QStringLiteral("Editor");
+    format_def &dialog = t.app.form<format_def>();
+    dialog.show();
+    typeTarget(dialog, QStringLiteral("Getippt"));
+
+    QString opened;
+    QTimer driver;
+    QObject::connect(&driver, &QTimer::timeout, [&] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal || modal == &dialog)
+            return;
+        driver.stop();
+        opened = modal->objectName();
+        modal->close();
+    });
+    driver.start(10);
+    clickButton(dialog, button);
+    settle();
+
+    QCOMPARE(opened, window);
+    QCOMPARE(child<QComboBox>(dialog, QStringLiteral("anwendung_set"))->currentText(),
+             QStringLiteral("Editor"));
+    QVERIFY(t.app.isLoaded<format_def>());
+    dialog.reject();
 }
 
 // No button is pressed by Enter in a text box.
