@@ -3,6 +3,7 @@
 #include "core/app.h"
 #include "dialogs/select_accessfile.h"
 #include "dialogs/select_application.h"
+#include "dialogs/select_ddeparameter.h"
 #include "dialogs/select_excelfile.h"
 #include "dialogs/select_textfile.h"
 
@@ -26,6 +27,7 @@ void openTargetPage(App &app, int target)
     switch (target) {
     case kDdeChannel:
         anwendung = QStringLiteral("*DDE*");
+        showModal<select_DDEParameter>(app);
         break;
     case kExcelFile:
         anwendung = QStringLiteral("Excel-Datei");

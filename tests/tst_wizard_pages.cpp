@@ -464,6 +464,8 @@ private slots:
                                           << "vorher";
         QTest::newRow("typed text") << -1 << "select_application"
                                     << "vorher";
+        QTest::newRow("DDE-Kanal") << 1 << "select_DDEParameter"
+                                   << "*DDE*";
         QTest::newRow("Excel-Datei") << 2 << "select_ExcelFile"
                                      << "Excel-Datei";
         QTest::newRow("Text-Datei") << 3 << "select_TextFile"
