@@ -1,11 +1,14 @@
 #include "dialogs/format_def.h"
 
 #include "core/app.h"
+#include "core/mainform/control_tag.h"
 #include "core/mainform/mainform.h"
 #include "core/mainform/program_title.h"
 #include "dialogs/actionkey_def.h"
 #include "dialogs/getkey_def.h"
+#include "dialogs/select_target.h"
 #include "platform/prompts.h"
+#include "platform/vb/vb_caption.h"
 #include "platform/vb/vb_runtime.h"
 #include "platform/vb/vb_strings.h"
 
@@ -270,6 +273,7 @@ void format_def::connectSignals()
             &format_def::ausgabe_string_Change);
     connect(m_cmdHotkey, &QPushButton::clicked, this, &format_def::showChild<actionkey_def>);
     connect(m_cmdBefehle, &QPushButton::clicked, this, &format_def::showChild<getkey_def>);
+    connect(m_Command1, &QPushButton::clicked, this, &format_def::Command1_Click);
     connect(m_OK, &QPushButton::clicked, this, &format_def::OK_Click);
     connect(m_Command3, &QPushButton::clicked, this, &format_def::reject);
 }
@@ -421,6 +425,19 @@ bool format_def::reportLongTemplate()
         programTitle());
     m_ausgabe_string->setFocus();
     return true;
+}
+
+void format_def::Command1_Click()
+{
+    mainform &mw = m_app.mainWindow();
+    vb::setCaption(mw.MesswertAnzeige(), QStringLiteral("Offline"));
+    mw.fnUpdateStatus(QString());
+    vb::setCaption(mw.einheit(), QString());
+    vb::setCaption(mw.Vorzeichen(), QString());
+    select_target &page = m_app.form<select_target>();
+    setTag(&page, QStringLiteral("format_def"));
+    page.exec();
+    Form_Activate();
 }
 
 void format_def::OK_Click()

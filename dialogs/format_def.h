@@ -62,6 +62,8 @@ private:
     // Shows the child window W modally; the target box shows the stored target again.
     template <typename W> void showChild();
 
+    // The target picker: the page stores only the target, which the box then shows.
+    void Command1_Click();
     void OK_Click();
     void unloadSelf();
 

@@ -1,9 +1,13 @@
 #include "core/mainform/control_tag.h"
+#include "core/mainform/mainform.h"
+#include "core/settings/settings.h"
+#include "dialogs/format_def.h"
 #include "dialogs/select_target.h"
 #include "tests/support/modal_script.h"
 #include "tests/support/test_app.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
@@ -99,6 +103,46 @@ private slots:
         QCOMPARE(t->app.settings.ExcelFile, excelFile);
         QCOMPARE(t->app.abbruch, abbruch);
         QCOMPARE(saveDialogs(t->prompts), QStringList());
+    }
+
+    // The transfer dialog's "...": the offline display before the target page,
+    // then only the target is stored, and the dialog's box and OK keep it.
+    void transferDialogTargetButton()
+    {
+        readSettingsRecord(t->app, QString());
+        t->app.settings.anwendung = "Rechner";
+        mainform &mw = t->app.mainWindow();
+        mw.MesswertAnzeige()->setText("12,5");
+        mw.einheit()->setText("g");
+        mw.Vorzeichen()->setText("-");
+        format_def &dialog = t->app.form<format_def>();
+        auto *target = dialog.findChild<QComboBox *>("anwendung_set");
+        target->setEditText("getippt");
+        QStringList shownBeforePage;
+
+        ModalScript script;
+        script.then("select_target", [&](QWidget *page) {
+            shownBeforePage << mw.MesswertAnzeige()->text() << mw.einheit()->text()
+                            << mw.Vorzeichen()->text();
+            page->findChild<QComboBox *>("cboTarget")->setCurrentIndex(3);
+            page->findChild<QPushButton *>("cmdGoOn")->click();
+        });
+        script.then("select_TextFile", [](QWidget *page) {
+            page->findChild<QLineEdit *>("txtTextFile")->setText("/daten/werte.txt");
+            page->findChild<QPushButton *>("cmdGoOn")->click();
+        });
+        dialog.findChild<QPushButton *>("Command1")->click();
+
+        QCOMPARE(script.faults, QStringList());
+        QCOMPARE(script.seen, QStringList({"select_target", "select_TextFile"}));
+        QCOMPARE(shownBeforePage, QStringList({"Offline", "", ""}));
+        QCOMPARE(t->app.settings.anwendung, QString("Text-Datei"));
+        QCOMPARE(t->app.settings.TextFile, QString("/daten/werte.txt"));
+        QCOMPARE(target->currentText(), QString("Text-Datei"));
+        QCOMPARE(saveDialogs(t->prompts), QStringList());
+
+        dialog.findChild<QPushButton *>("OK")->click();
+        QCOMPARE(t->app.settings.anwendung, QString("Text-Datei"));
     }
 
     // Abbrechen on the detail page ends the wizard after that page; anwendung
