@@ -5,10 +5,9 @@
 class QComboBox;
 
 // The wizard's target page "Ziel auswählen": the kind of target in cboTarget,
-// then on Ok the page for its details. Its tag is the caller: "format_def"
-// (the transfer dialog's target button) only stores the target; no tag (the
-// wizard) goes on with the telegram dialog, the transfer dialog and saving,
-// unless a page was cancelled.
+// then on Ok the page for its details; anwendung is written before that page
+// opens. Its tag is the caller: "format_def" (the transfer dialog's target
+// button) only stores the target.
 class select_target : public WizardPage {
     Q_OBJECT
 public:
