@@ -70,6 +70,7 @@ public:
     bool delivering = false;         // Wert_senden is delivering
     QStringList pendingDeliveries;   // strings handed to Wert_senden meanwhile, oldest first
     bool bAssistentAktiv = false;    // the wizard was started from the menu
+    int AnzeigeOption = -1;          // Anzeige's mode option last chosen in this run (-1 none)
     // The notification-area icon, made by the start-up.
     std::unique_ptr<clsSysTray> SysTray;
 

@@ -16,10 +16,21 @@ void save_set(App &app)
         app.abbruch = true;
         return;
     }
-    app.CfgPath = QFileInfo(*file).suffix().isEmpty() ? *file + QStringLiteral(".cfg") : *file;
+    const QString chosen =
+        QFileInfo(*file).suffix().isEmpty() ? *file + QStringLiteral(".cfg") : *file;
     QString error;
-    if (Einstellungen_speichern(app, app.CfgPath, &error) == SaveResult::Failed) {
+    switch (Einstellungen_speichern(app, chosen, &error)) {
+    case SaveResult::Saved:
+        app.CfgPath = chosen;
+        break;
+    case SaveResult::Declined:
+        // Nothing was written: the settings still belong to the old file.
         app.abbruch = true;
-        app.prompts().message(app.CfgPath + QStringLiteral(": ") + error, programTitle());
+        break;
+    case SaveResult::Failed:
+        app.CfgPath = chosen;
+        app.abbruch = true;
+        app.prompts().message(chosen + QStringLiteral(": ") + error, programTitle());
+        break;
     }
 }

@@ -68,7 +68,9 @@ std::optional<QString> WidgetPrompts::openFileName(const QString &title, const Q
 std::optional<QString> WidgetPrompts::saveFileName(const QString &title, const QString &folder,
                                                    const QString &filter)
 {
-    const QString name = QFileDialog::getSaveFileName(nullptr, title, folder, filter);
+    // The caller asks before it replaces a file; a second question would only confuse.
+    const QString name = QFileDialog::getSaveFileName(nullptr, title, folder, filter, nullptr,
+                                                      QFileDialog::DontConfirmOverwrite);
     if (name.isEmpty())
         return std::nullopt;
     return name;

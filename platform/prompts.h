@@ -19,7 +19,8 @@ public:
     // An input box; nullopt when cancelled.
     virtual std::optional<QString> input(const QString &prompt, const QString &title,
                                          const QString &defaultText = {}) = 0;
-    // The common file dialog; nullopt when cancelled.
+    // The common file dialog; nullopt when cancelled. The save dialog asks
+    // nothing about an existing file: the caller does.
     virtual std::optional<QString> openFileName(const QString &title, const QString &folder,
                                                 const QString &filter) = 0;
     virtual std::optional<QString> saveFileName(const QString &title, const QString &folder,

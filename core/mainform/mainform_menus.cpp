@@ -8,7 +8,9 @@
 #include "core/mainform/wait.h"
 #include "core/settings/settings.h"
 #include "core/tray/systray.h"
+#include "dialogs/anzeige.h"
 #include "dialogs/format_def.h"
+#include "dialogs/info_box.h"
 #include "dialogs/load_set.h"
 #include "dialogs/save_set.h"
 #include "dialogs/select_ddeparameter.h"
@@ -88,6 +90,7 @@ void mainform::info_Click()
 {
     m_Timer1->setInterval(0);
     showOfflineDisplay();
+    m_app.form<info_box>().exec();
 }
 
 // The language dialog, then the new texts. Only the texts are applied again: a
@@ -137,6 +140,7 @@ void mainform::quit_Click()
 void mainform::m_Modus_Click()
 {
     m_Timer1->setInterval(0);
+    m_app.form<Anzeige>().exec();
 }
 
 void mainform::port_Click()
