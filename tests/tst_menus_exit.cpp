@@ -161,7 +161,6 @@ void tst_menus_exit::menuStopsPolling_data()
     QTest::newRow("inst_assi") << "inst_assi" << true << false;
     QTest::newRow("m_Modus") << "m_Modus" << false << false;
     QTest::newRow("port") << "port" << false << true;
-    QTest::newRow("m_KonfigDatenIn") << "m_KonfigDatenIn" << true << false;
     QTest::newRow("m_KonfigDatenOut") << "m_KonfigDatenOut" << false << true;
     QTest::newRow("dde_conn") << "dde_conn" << true << false;
     QTest::newRow("showhelp") << "showhelp" << true << true;

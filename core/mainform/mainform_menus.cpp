@@ -12,6 +12,7 @@
 #include "dialogs/format_def.h"
 #include "dialogs/info_box.h"
 #include "dialogs/load_set.h"
+#include "dialogs/messwert_def.h"
 #include "dialogs/save_set.h"
 #include "dialogs/select_ddeparameter.h"
 #include "platform/files/document_viewer.h"
@@ -150,7 +151,10 @@ void mainform::port_Click()
 }
 
 // The telegram dialog stops the polling and closes the port itself.
-void mainform::m_KonfigDatenIn_Click() {}
+void mainform::m_KonfigDatenIn_Click()
+{
+    m_app.form<messwert_def>().exec();
+}
 
 void mainform::m_KonfigDatenOut_Click()
 {
