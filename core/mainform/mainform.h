@@ -55,8 +55,9 @@ public:
     bool fnUpdateStatus(const QString &strStatus);
     // Non-zero when a COM port of that number exists.
     int ComPortVorhanden(qint16 port) const;
-    // Reopening of the instrument link at every settings load.
-    void reopenLink();
+    // Reopening of the instrument link at every settings load. Returns why the
+    // COM port did not open (error 68: device unavailable); success otherwise.
+    ControlStatus reopenLink();
 
     // The online state kept in the tag of the Online button.
     bool isOnline() const;
@@ -114,7 +115,7 @@ private:
     void prepareMode();
     QString portSettingsText() const;
     QString applyPortSettings();
-    void openComPort(const QString &refusedSettings);
+    ControlStatus openComPort(const QString &refusedSettings);
     // Starts connecting to tcpip:tcpport, closing a failed or ended link first and
     // leaving one that is up or being made alone; connectTcp also lets pending
     // events run once.

@@ -15,6 +15,7 @@
 #include "dialogs/messwert_def.h"
 #include "dialogs/save_set.h"
 #include "dialogs/select_ddeparameter.h"
+#include "dialogs/select_settings.h"
 #include "platform/files/document_viewer.h"
 #include "platform/ports/tcp_socket.h"
 #include "platform/prompts.h"
@@ -130,6 +131,7 @@ void mainform::save_conf_Click()
 void mainform::inst_assi_Click()
 {
     m_app.bAssistentAktiv = true;
+    select_settings::Show(m_app);
 }
 
 void mainform::quit_Click()
@@ -148,6 +150,7 @@ void mainform::port_Click()
 {
     m_Timer1->setInterval(0);
     showOfflineDisplay();
+    select_settings::Show(m_app, QStringLiteral("mainform"));
 }
 
 // The telegram dialog stops the polling and closes the port itself.

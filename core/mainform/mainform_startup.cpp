@@ -158,13 +158,13 @@ QString mainform::applyPortSettings()
                              .arg(m_app.settings.portnum, text, status.errorText);
 }
 
-void mainform::openComPort(const QString &refusedSettings)
+ControlStatus mainform::openComPort(const QString &refusedSettings)
 {
     QThread::msleep(50);
     const auto opened = m_commport->setPortOpen(true);
     if (!m_commport->portOpen()) {
         showLinkError(opened.errorText);
-        return;
+        return opened;
     }
     setTag(m_Command5[7], vb::BoolText(true));
     m_Command5[7]->setText(QStringLiteral("Offline"));
@@ -173,6 +173,7 @@ void mainform::openComPort(const QString &refusedSettings)
                    m_app.settings.portnum);
     // Open, but not with the line settings the user chose.
     showLinkError(refusedSettings);
+    return {};
 }
 
 ControlStatus mainform::startTcpConnect()
@@ -237,7 +238,7 @@ void mainform::prepareMode()
     }
 }
 
-void mainform::reopenLink()
+ControlStatus mainform::reopenLink()
 {
     const SettingsRecord &s = m_app.settings;
     if (ComPortVorhanden(qint16(m_commport->commPort())) && m_commport->portOpen())
@@ -247,11 +248,12 @@ void mainform::reopenLink()
             m_commport->setCommPort(*port);
         const QString refused = applyPortSettings();
         if (ComPortVorhanden(qint16(m_commport->commPort())) && !m_commport->portOpen())
-            openComPort(refused);
-        return;
+            return openComPort(refused);
+        return {};
     }
     connectTcp();
     showTcpStatus(QString::number(m_Winsock1->State()));
+    return {};
 }
 
 // Going offline stops Timer1, the tick that polls the keys: this slower poll

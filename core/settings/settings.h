@@ -16,7 +16,9 @@ bool WriteINI(const QString &key, const QString &value, const QString &file,
 // Loads the settings file into the record and brings the main window and the
 // instrument link into line with it. A missing file gives the defaults; so does
 // one that cannot be read, and then the last status of loading says which file
-// and why. Returns that text ("" when the file was read or is missing).
+// and why; that text is returned ("" when the file was read or is missing).
+// A COM port that is there but will not open (device unavailable) shows the
+// port settings page modally first, and loading goes on after it.
 QString Einstellungen_laden(App &app, const QString &file);
 // Only the reading part of loading: fills the record (defaults for a missing
 // file) and touches neither the windows nor the link. Returns why an existing

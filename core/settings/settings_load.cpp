@@ -7,8 +7,10 @@
 #include "core/mainform/panel_bar.h"
 #include "core/mainform/program_title.h"
 #include "core/settings/settings_tables.h"
+#include "dialogs/select_settings.h"
 #include "platform/clock.h"
 #include "platform/ini/ini_file.h"
+#include "platform/ports/serial_port.h"
 #include "platform/vb/vb_runtime.h"
 
 #include <QPushButton>
@@ -187,7 +189,9 @@ QString Einstellungen_laden(App &app, const QString &file)
     mw.setWindowTitle(mainCaption());
     const QString unreadable = readSettingsRecord(app, file);
     setTimerButtons(app);
-    mw.reopenLink();
+    // Tagged as the menu's: its Ok must not start the wizard in the middle of loading.
+    if (mw.reopenLink().error == mscomm::kDeviceUnavailable)
+        select_settings::Show(app, QStringLiteral("mainform"));
     applyActionCaptions(app);
     mw.Status1()->setPanelText(2, app.settings.anwendung);
     app.strAusgabe = app.settings.format;
