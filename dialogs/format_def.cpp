@@ -7,6 +7,8 @@
 #include "dialogs/actionkey_def.h"
 #include "dialogs/getkey_def.h"
 #include "dialogs/select_target.h"
+#include "dialogs/tasten.h"
+#include "dialogs/timer_def.h"
 #include "platform/prompts.h"
 #include "platform/vb/vb_caption.h"
 #include "platform/vb/vb_runtime.h"
@@ -271,6 +273,11 @@ void format_def::connectSignals()
         connect(box, &QLineEdit::textChanged, this, [this, box] { checkLimit(box); });
     connect(m_ausgabe_string, &QPlainTextEdit::textChanged, this,
             &format_def::ausgabe_string_Change);
+    connect(m_Ausgabe_def, &QPushButton::clicked, this, &format_def::showChild<Tasten>);
+    connect(m_Command2, &QPushButton::clicked, this, [this] {
+        if (m_modus[2]->isChecked())
+            showChild<timer_def>();
+    });
     connect(m_cmdHotkey, &QPushButton::clicked, this, &format_def::showChild<actionkey_def>);
     connect(m_cmdBefehle, &QPushButton::clicked, this, &format_def::showChild<getkey_def>);
     connect(m_Command1, &QPushButton::clicked, this, &format_def::Command1_Click);

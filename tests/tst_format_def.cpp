@@ -537,9 +537,18 @@ void tst_format_def::childWindowsOpenModally_data()
     QTest::newRow("commands") << "cmdBefehle"
                               << "PRINT"
                               << "getkey_def";
+    QTest::newRow("template editor") << "Ausgabe_def"
+                                     << "PRINT"
+                                     << "Tasten";
+    QTest::newRow("timer, timer mode") << "Command2"
+                                       << "TIMER"
+                                       << "timer_def";
+    QTest::newRow("timer, other mode: nothing") << "Command2"
+                                                << "HOTKEY"
+                                                << "";
 }
 
-// The buttons open their windows modally in every mode; when one closes, the
+// The buttons open their windows modally (the timer only in timer mode); when one closes, the
 // target box shows the stored target in place of text typed and not confirmed.
 void tst_format_def::childWindowsOpenModally()
 {
@@ -571,7 +580,7 @@ void tst_format_def::childWindowsOpenModally()
 
     QCOMPARE(opened, window);
     QCOMPARE(child<QComboBox>(dialog, QStringLiteral("anwendung_set"))->currentText(),
-             QStringLiteral("Editor"));
+             window.isEmpty() ? QStringLiteral("Getippt") : QStringLiteral("Editor"));
     QVERIFY(t.app.isLoaded<format_def>());
     dialog.reject();
 }
