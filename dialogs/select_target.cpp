@@ -1,6 +1,10 @@
 #include "dialogs/select_target.h"
 
 #include "core/app.h"
+#include "core/mainform/control_tag.h"
+#include "dialogs/format_def.h"
+#include "dialogs/messwert_def.h"
+#include "dialogs/save_set.h"
 #include "dialogs/select_accessfile.h"
 #include "dialogs/select_application.h"
 #include "dialogs/select_ddeparameter.h"
@@ -47,6 +51,20 @@ void openTargetPage(App &app, int target)
     }
 }
 
+// Telegram template (whose Ok leads on to the template editor), transfer
+// settings, then the save dialog. The transfer dialog shown is the instance the
+// template editor loaded hidden, which holds the edited template.
+void runRestOfWizard(App &app)
+{
+    messwert_def &telegram = app.form<messwert_def>();
+    setTag(&telegram, QStringLiteral("select_target"));
+    telegram.exec();
+    format_def &transfer = app.form<format_def>();
+    setTag(&transfer, QStringLiteral("select_target"));
+    transfer.exec();
+    save_set(app);
+}
+
 } // namespace
 
 select_target::select_target(App &app, QWidget *parent)
@@ -85,8 +103,11 @@ void select_target::cmdGoOn_Click()
     // This page is unloaded before the next one shows: keep what is needed on the stack.
     App &app = m_app;
     app.abbruch = false;
+    const QString caller = tagOf(this);
     const int target = chosenIndex();
     accept();
 
     openTargetPage(app, target);
+    if (!app.abbruch && caller != QLatin1String("format_def"))
+        runRestOfWizard(app);
 }

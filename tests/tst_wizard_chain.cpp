@@ -163,6 +163,56 @@ private slots:
         QCOMPARE(saveDialogs(t->prompts), QStringList());
     }
 
+    // In the wizard the target page leads on: telegram template, template editor,
+    // transfer settings and the save dialog, each after the one before has
+    // closed. A template edited in the editor reaches format on the transfer
+    // dialog's OK; a detail page closed with its close button goes on too, and a
+    // cancelled telegram dialog still leads to the transfer settings.
+    void wizardRunsToTheSaveDialog_data()
+    {
+        QTest::addColumn<QString>("detailEnding");
+        QTest::addColumn<bool>("telegramOk");
+        QTest::newRow("all Ok") << "cmdGoOn" << true;
+        QTest::newRow("detail page closed") << "close" << true;
+        QTest::newRow("telegram dialog cancelled") << "cmdGoOn" << false;
+    }
+
+    void wizardRunsToTheSaveDialog()
+    {
+        QFETCH(QString, detailEnding);
+        QFETCH(bool, telegramOk);
+        readSettingsRecord(t->app, QString());
+        t->app.settings.format = "{Messwert}";
+        select_target &page = targetPage(QString());
+        ModalScript script;
+        script.click("select_target", "cmdGoOn");
+        answerExcelPage(script, detailEnding);
+        script.click("messwert_def", telegramOk ? "cmdOK" : "cmdCancel");
+        if (telegramOk) {
+            script.then("Tasten", [&script](QWidget *editor) {
+                if (auto *tab = editor->findChild<QPushButton *>("Key_(12)")) // {TAB}
+                    tab->click();
+                else
+                    script.faults << "no TAB key";
+                editor->findChild<QPushButton *>("Command1")->click();
+            });
+        }
+        script.click("format_def", "OK");
+        t->prompts.fileAnswers = {std::nullopt};
+
+        page.exec();
+
+        QCOMPARE(script.faults, QStringList());
+        QStringList pages{"select_target", "select_ExcelFile", "messwert_def"};
+        if (telegramOk)
+            pages << "Tasten";
+        pages << "format_def";
+        QCOMPARE(script.seen, pages);
+        QCOMPARE(saveDialogs(t->prompts).size(), 1);
+        QCOMPARE(t->app.settings.format,
+                 telegramOk ? QString("{Messwert}{TAB}") : QString("{Messwert}"));
+    }
+
     void cancelledTargetPageEndsTheWizard_data()
     {
         QTest::addColumn<QString>("ending");
