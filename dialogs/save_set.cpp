@@ -28,7 +28,7 @@ void save_set(App &app)
         app.abbruch = true;
         break;
     case SaveResult::Failed:
-        app.CfgPath = chosen;
+        // The settings are not in that file: CfgPath goes on naming the old one.
         app.abbruch = true;
         app.prompts().message(chosen + QStringLiteral(": ") + error, programTitle());
         break;

@@ -307,13 +307,14 @@ void tst_menus_exit::saveFailureIsReported()
 {
     TestApp t;
     readSettingsRecord(t.app, QString());
+    t.app.CfgPath = t.path(QStringLiteral("waage.cfg"));
     const QString target = t.path(QStringLiteral("no such folder/x.cfg"));
     t.prompts.fileAnswers = {target};
 
     t.app.mainWindow().menuItem(QStringLiteral("save_conf"))->trigger();
 
     QVERIFY(t.app.abbruch);
-    QCOMPARE(t.app.CfgPath, target);
+    QCOMPARE(t.app.CfgPath, t.path(QStringLiteral("waage.cfg")));
     QCOMPARE(t.prompts.shown.size(), 2);
     QCOMPARE(t.prompts.shown[1].kind, QStringLiteral("message"));
     QVERIFY(t.prompts.shown[1].text.startsWith(target + QStringLiteral(": ")));
