@@ -292,6 +292,11 @@ void timer_def::unloadWith(int result)
 // Only a move to another control of this window checks the box left: Qt also
 // takes the focus away when the window deactivates or a message box opens.
 // Cancel does not check, so the user can always leave.
+timer_def::~timer_def()
+{
+    disconnect(qApp, &QApplication::focusChanged, this, &timer_def::focusChanged);
+}
+
 void timer_def::focusChanged(QWidget *old, QWidget *now)
 {
     if (m_checking || !now || now->window() != this || now == m_Command1)

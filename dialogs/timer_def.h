@@ -23,6 +23,9 @@ class timer_def : public QDialog {
 public:
     // Builds the window and runs its loading (Form_Load).
     explicit timer_def(App &app, QWidget *parent = nullptr);
+    // Stops the focus watch first: the dialog's destructor hides it, which moves
+    // the focus while this part of the window is already gone.
+    ~timer_def() override;
 
     // Escape and the close button cancel.
     void reject() override;
