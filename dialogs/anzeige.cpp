@@ -2,6 +2,7 @@
 
 #include "core/app.h"
 #include "core/mainform/program_title.h"
+#include "dialogs/dialog_controls.h"
 #include "platform/prompts.h"
 #include "platform/vb/vb_caption.h"
 #include "platform/vb/vb_runtime.h"
@@ -14,18 +15,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
-
-namespace {
-
-QPushButton *button(const QString &name, const QString &text, QWidget *parent)
-{
-    auto *b = new QPushButton(text, parent);
-    b->setObjectName(name);
-    b->setAutoDefault(false);
-    return b;
-}
-
-} // namespace
 
 Anzeige::Anzeige(App &app, QWidget *parent)
     : QDialog(parent)
@@ -61,8 +50,8 @@ void Anzeige::buildControls()
     m_Label4->setObjectName(QStringLiteral("Label4"));
     m_Label4->setBuddy(m_dichte);
 
-    m_cmdOK = button(QStringLiteral("cmdOK"), QStringLiteral("&OK"), this);
-    m_cmdCancel = button(QStringLiteral("cmdCancel(1)"), QString(), this);
+    m_cmdOK = dialogButton(QStringLiteral("cmdOK"), QStringLiteral("&OK"), this);
+    m_cmdCancel = dialogButton(QStringLiteral("cmdCancel(1)"), QString(), this);
 }
 
 void Anzeige::buildLayout()

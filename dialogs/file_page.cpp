@@ -32,7 +32,7 @@ FilePage::FilePage(App &app, const Design &design, QWidget *parent)
     m_path->setAccessibleName(design.pathLabel);
     m_path->setMinimumWidth(320);
 
-    m_cmdOpen = pageButton(QStringLiteral("cmdOpen"), QString(), this);
+    m_cmdOpen = dialogButton(QStringLiteral("cmdOpen"), QString(), this);
     m_cmdOpen->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
     m_cmdOpen->setAccessibleName(QStringLiteral("Datei öffnen"));
     m_cmdOpen->setToolTip(QStringLiteral("Datei öffnen"));

@@ -1,6 +1,7 @@
 #include "dialogs/folanguage_def.h"
 
 #include "core/app.h"
+#include "dialogs/dialog_controls.h"
 #include "platform/ini/ini_file.h"
 
 #include <QComboBox>
@@ -16,15 +17,6 @@ const QString kSectionCurrent = QStringLiteral("SPRACHE");
 const QString kKeyCurrent = QStringLiteral("aktuell");
 const QString kSectionLanguages = QStringLiteral("SPRACHEN");
 
-QLabel *fixedLabel(const QString &name, const QString &text, QWidget *parent)
-{
-    auto *label = new QLabel(text, parent);
-    label->setObjectName(name);
-    // Plain text keeps the leading blanks the stored captions carry.
-    label->setTextFormat(Qt::PlainText);
-    return label;
-}
-
 } // namespace
 
 foLanguage_def::foLanguage_def(App &app, QWidget *parent)
@@ -35,10 +27,10 @@ foLanguage_def::foLanguage_def(App &app, QWidget *parent)
     setWindowTitle(QStringLiteral("Sprachauswahl"));
     setModal(true);
 
-    m_lblsprache1 = fixedLabel(
+    m_lblsprache1 = plainLabel(
         QStringLiteral("lblsprache1"),
         QString(25, QLatin1Char(' ')) + QStringLiteral("Please choice the Language "), this);
-    m_lblsprache = fixedLabel(
+    m_lblsprache = plainLabel(
         QStringLiteral("lblsprache"),
         QString(27, QLatin1Char(' ')) + QStringLiteral("Bitte Sprache auswählen "), this);
 

@@ -5,6 +5,7 @@
 #include "core/mainform/mainform.h"
 #include "core/mainform/program_title.h"
 #include "dialogs/actionkey_def.h"
+#include "dialogs/dialog_controls.h"
 #include "dialogs/getkey_def.h"
 #include "dialogs/select_target.h"
 #include "dialogs/tasten.h"
@@ -75,15 +76,6 @@ protected:
     }
 };
 
-QPushButton *button(const QString &name, const QString &caption, QWidget *parent)
-{
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    // Enter in a text box must not press a button.
-    b->setAutoDefault(false);
-    return b;
-}
-
 // A "..." or picture button, named for tools that read the screen.
 void describe(QPushButton *b, const QString &caption)
 {
@@ -133,9 +125,9 @@ void format_def::buildControls()
     layout->addWidget(buildOptionsFrame());
     layout->addWidget(buildTargetFrame());
 
-    m_cmdBefehle = button(QStringLiteral("cmdBefehle"), QStringLiteral("&Befehle"), this);
-    m_Command3 = button(QStringLiteral("Command3"), QStringLiteral("Abb&rechen"), this);
-    m_OK = button(QStringLiteral("OK"), QStringLiteral("&OK"), this);
+    m_cmdBefehle = dialogButton(QStringLiteral("cmdBefehle"), QStringLiteral("&Befehle"), this);
+    m_Command3 = dialogButton(QStringLiteral("Command3"), QStringLiteral("Abb&rechen"), this);
+    m_OK = dialogButton(QStringLiteral("OK"), QStringLiteral("&OK"), this);
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(m_cmdBefehle);
     buttons->addStretch();
@@ -153,7 +145,7 @@ QGroupBox *format_def::buildOutputFrame()
     box->setTabChangesFocus(true);
     box->setFixedHeight(box->fontMetrics().lineSpacing() * 3 + 12);
     m_ausgabe_string = box;
-    m_Ausgabe_def = button(QStringLiteral("Ausgabe_def"), QString(), m_Frame4);
+    m_Ausgabe_def = dialogButton(QStringLiteral("Ausgabe_def"), QString(), m_Frame4);
     m_Ausgabe_def->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
 
     auto *row = new QHBoxLayout(m_Frame4);
@@ -183,8 +175,8 @@ QGroupBox *format_def::buildModeFrame()
                                            QString::fromUtf8(captions[i]), m_mode);
         grid->addWidget(m_modus[i], i, 0);
     }
-    m_cmdHotkey = button(QStringLiteral("cmdHotkey"), QStringLiteral("..."), m_mode);
-    m_Command2 = button(QStringLiteral("Command2"), QStringLiteral("..."), m_mode);
+    m_cmdHotkey = dialogButton(QStringLiteral("cmdHotkey"), QStringLiteral("..."), m_mode);
+    m_Command2 = dialogButton(QStringLiteral("Command2"), QStringLiteral("..."), m_mode);
     grid->addWidget(m_cmdHotkey, 0, 1);
     grid->addWidget(m_Command2, 2, 1);
     grid->setColumnStretch(0, 1);
@@ -247,7 +239,7 @@ QGroupBox *format_def::buildTargetFrame()
     // Inline completion would turn a typed part of a window title into a list entry.
     m_anwendung_set->setCompleter(nullptr);
     m_anwendung_set->setMinimumContentsLength(24);
-    m_Command1 = button(QStringLiteral("Command1"), QStringLiteral("..."), m_Frame5);
+    m_Command1 = dialogButton(QStringLiteral("Command1"), QStringLiteral("..."), m_Frame5);
 
     auto *row = new QHBoxLayout(m_Frame5);
     row->addWidget(m_anwendung_set, 1);

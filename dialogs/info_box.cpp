@@ -2,6 +2,8 @@
 
 #include "core/app.h"
 
+#include "dialogs/dialog_controls.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -16,14 +18,6 @@ constexpr int kMajor = 4;
 constexpr int kMinor = 2;
 constexpr int kRevision = 0;
 
-QLabel *fixedLabel(const QString &name, const QString &text, QWidget *parent)
-{
-    auto *label = new QLabel(text, parent);
-    label->setObjectName(name);
-    label->setTextFormat(Qt::PlainText);
-    return label;
-}
-
 } // namespace
 
 info_box::info_box(App &app, QWidget *parent)
@@ -33,14 +27,14 @@ info_box::info_box(App &app, QWidget *parent)
     setObjectName(QStringLiteral("info_box"));
     setModal(true);
 
-    m_Label1 = fixedLabel(QStringLiteral("Label1"), QString(), this);
+    m_Label1 = plainLabel(QStringLiteral("Label1"), QString(), this);
     QFont title = m_Label1->font();
     title.setBold(true);
     m_Label1->setFont(title);
-    auto *label2 = fixedLabel(QStringLiteral("Label2"),
+    auto *label2 = plainLabel(QStringLiteral("Label2"),
                               QStringLiteral("Data acquisition for laboratory balances"), this);
-    auto *label3 = fixedLabel(QStringLiteral("Label3"), kCompanyName, this);
-    auto *label4 = fixedLabel(QStringLiteral("Label4"),
+    auto *label3 = plainLabel(QStringLiteral("Label3"), kCompanyName, this);
+    auto *label4 = plainLabel(QStringLiteral("Label4"),
                               QStringLiteral("Built with Qt %1").arg(qVersion()), this);
 
     m_Command1 = new QPushButton(QStringLiteral("&OK"), this);

@@ -68,14 +68,6 @@ QLabel *headingLabel(const QString &name, const QString &caption, QWidget *paren
     return label;
 }
 
-QPushButton *dialogButton(const QString &name, const QString &caption, QWidget *parent)
-{
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    return button;
-}
-
 bool refuseComma(App &app, QWidget *box, const QString &boxName, const QString &text)
 {
     if (!text.contains(QLatin1Char(',')))

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "dialogs/dialog_controls.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -23,9 +25,6 @@ void showKeyName(QComboBox *box, const QString &name);
 
 // A label over a column; it shows a caption as a Basic label does ("&" marks a mnemonic).
 QLabel *headingLabel(const QString &name, const QString &caption, QWidget *parent);
-
-// A button of these windows: Enter in a box must not press it.
-QPushButton *dialogButton(const QString &name, const QString &caption, QWidget *parent);
 
 // The tables are stored one row per line, joined by ",": a "," inside a cell
 // would split it into the next cells when the file is read again. Says so for the

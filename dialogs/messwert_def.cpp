@@ -4,6 +4,7 @@
 #include "core/mainform/control_tag.h"
 #include "core/mainform/mainform.h"
 #include "core/settings/settings_record.h"
+#include "dialogs/dialog_controls.h"
 #include "dialogs/tasten.h"
 #include "platform/ports/serial_port.h"
 #include "platform/ports/tcp_socket.h"
@@ -33,15 +34,6 @@ const QString kWizardCaller = QStringLiteral("select_target");
 constexpr int kReadPauseMs = 500;
 // The serial Start's timer moves the receive buffer into the box.
 constexpr int kTimerMs = 50;
-
-QPushButton *button(const QString &name, const QString &caption, QWidget *parent)
-{
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    // Enter in a column box must not press a button.
-    b->setAutoDefault(false);
-    return b;
-}
 
 QLineEdit *box(const QString &name, const QString &accessibleName, QWidget *parent)
 {
@@ -130,8 +122,8 @@ void messwert_def::buildControls()
     m_txtScaleInput->setMinimumWidth(
         m_txtScaleInput->fontMetrics().horizontalAdvance(QString(40, QLatin1Char('0'))) + 12);
 
-    m_cmdStart = button(QStringLiteral("cmdStart"), QStringLiteral("&Start"), this);
-    m_cmdStop = button(QStringLiteral("cmdStop"), QStringLiteral("&Stop"), this);
+    m_cmdStart = dialogButton(QStringLiteral("cmdStart"), QStringLiteral("&Start"), this);
+    m_cmdStop = dialogButton(QStringLiteral("cmdStop"), QStringLiteral("&Stop"), this);
 
     struct FieldSpec {
         const char *name;
@@ -152,19 +144,20 @@ void messwert_def::buildControls()
         const FieldSpec &s = specs[i];
         const QString name = QString::fromLatin1(s.name);
         const QString words = QString::fromUtf8(s.words);
-        m_fields[i] = {button(QStringLiteral("cmd") + name, QString::fromUtf8(s.caption), this),
-                       previewBox(QStringLiteral("txt") + name, words, this),
-                       columnBox(QStringLiteral("txt%1Start").arg(name),
-                                 words + QStringLiteral(" von Spalte"), this),
-                       columnBox(QStringLiteral("txt%1End").arg(name),
-                                 words + QStringLiteral(" bis Spalte"), this),
-                       s.first,
-                       s.last};
+        m_fields[i] = {
+            dialogButton(QStringLiteral("cmd") + name, QString::fromUtf8(s.caption), this),
+            previewBox(QStringLiteral("txt") + name, words, this),
+            columnBox(QStringLiteral("txt%1Start").arg(name), words + QStringLiteral(" von Spalte"),
+                      this),
+            columnBox(QStringLiteral("txt%1End").arg(name), words + QStringLiteral(" bis Spalte"),
+                      this),
+            s.first,
+            s.last};
     }
 
     for (int i = 0; i < int(m_ids.size()); ++i) {
         const QString id = QStringLiteral("ID%1").arg(i + 1);
-        m_ids[std::size_t(i)] = {button(QStringLiteral("cmdID(%1)").arg(i), id, this),
+        m_ids[std::size_t(i)] = {dialogButton(QStringLiteral("cmdID(%1)").arg(i), id, this),
                                  previewBox(QStringLiteral("txtID%1").arg(i + 1), id, this),
                                  columnBox(QStringLiteral("id_start(%1)").arg(i),
                                            id + QStringLiteral(" von Spalte"), this),
@@ -172,13 +165,14 @@ void messwert_def::buildControls()
                                            id + QStringLiteral(" bis Spalte"), this)};
     }
 
-    m_CmdLength = button(QStringLiteral("CmdLength"), QStringLiteral("Anzahl Zeichen"), this);
+    m_CmdLength = dialogButton(QStringLiteral("CmdLength"), QStringLiteral("Anzahl Zeichen"), this);
     m_txt_reclen = columnBox(QStringLiteral("txt_reclen"), QStringLiteral("Anzahl Zeichen"), this);
-    m_cmdEndChar = button(QStringLiteral("cmdEndChar"), QStringLiteral("Abschlusszeichen"), this);
+    m_cmdEndChar =
+        dialogButton(QStringLiteral("cmdEndChar"), QStringLiteral("Abschlusszeichen"), this);
     m_txt_endchar =
         columnBox(QStringLiteral("txt_endchar"), QStringLiteral("Abschlusszeichen"), this);
-    m_cmdOK = button(QStringLiteral("cmdOK"), QStringLiteral("&Ok"), this);
-    m_cmdCancel = button(QStringLiteral("cmdCancel"), QStringLiteral("&Abbrechen"), this);
+    m_cmdOK = dialogButton(QStringLiteral("cmdOK"), QStringLiteral("&Ok"), this);
+    m_cmdCancel = dialogButton(QStringLiteral("cmdCancel"), QStringLiteral("&Abbrechen"), this);
 }
 
 void messwert_def::buildLayout()

@@ -24,7 +24,7 @@ select_application::select_application(App &app, QWidget *parent)
     m_Label1->setBuddy(m_lstApplications);
 
     m_cmdRefresh =
-        pageButton(QStringLiteral("cmdRefresh"), QStringLiteral("Liste aktualisieren"), this);
+        dialogButton(QStringLiteral("cmdRefresh"), QStringLiteral("Liste aktualisieren"), this);
 
     auto *content = new QVBoxLayout;
     content->addWidget(m_Label1);

@@ -4,6 +4,7 @@
 #include "core/mainform/control_tag.h"
 #include "core/mainform/mainform.h"
 #include "core/mainform/program_title.h"
+#include "dialogs/dialog_controls.h"
 #include "dialogs/select_target.h"
 #include "platform/prompts.h"
 #include "platform/vb/vb_runtime.h"
@@ -98,14 +99,6 @@ QLineEdit *textBox(const QString &name, const QString &accessibleName, QWidget *
     return box;
 }
 
-QPushButton *commandButton(const QString &name, const QString &caption, QWidget *parent)
-{
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    return button;
-}
-
 // An entry of the list becomes the current one; any other text stands in the box.
 void showText(QComboBox *box, const QString &text)
 {
@@ -146,8 +139,8 @@ void select_settings::buildControls()
     m_lblPort = fieldLabel(QStringLiteral("lblPort"), QStringLiteral("Port"), this);
     // Its label reads "Port" like the port box's: the name tells the two apart.
     m_txtPort = textBox(QStringLiteral("txtPort"), QStringLiteral("TCP-Port"), this);
-    m_cmdGoOn = commandButton(QStringLiteral("cmdGoOn"), QStringLiteral("Ok"), this);
-    m_cmdCancel = commandButton(QStringLiteral("cmdCancel"), QStringLiteral("Abbrechen"), this);
+    m_cmdGoOn = dialogButton(QStringLiteral("cmdGoOn"), QStringLiteral("Ok"), this);
+    m_cmdCancel = dialogButton(QStringLiteral("cmdCancel"), QStringLiteral("Abbrechen"), this);
     m_Timer1 = new VbTimer(this);
     m_Timer1->setObjectName(QStringLiteral("Timer1"));
 }

@@ -2,6 +2,7 @@
 
 #include "core/app.h"
 #include "core/mainform/program_title.h"
+#include "dialogs/dialog_controls.h"
 #include "dialogs/format_def.h"
 #include "platform/prompts.h"
 
@@ -93,15 +94,6 @@ Tasten::Tasten(App &app, QWidget *parent)
     Form_Load();
 }
 
-QPushButton *Tasten::pushButton(const QString &name, const QString &caption)
-{
-    auto *button = new QPushButton(caption, this);
-    button->setObjectName(name);
-    // Enter in the template box must not press a button.
-    button->setAutoDefault(false);
-    return button;
-}
-
 void Tasten::buildControls()
 {
     m_ausgabe_string = new QLineEdit(this);
@@ -115,16 +107,17 @@ void Tasten::buildControls()
     m_Frame1->setObjectName(QStringLiteral("Frame1"));
 
     for (size_t i = 0; i < kKeyTokens.size(); ++i)
-        m_Key_[i] = pushButton(QStringLiteral("Key_(%1)").arg(i),
-                               QString::fromLatin1(kKeyTokens[i].caption));
+        m_Key_[i] = dialogButton(QStringLiteral("Key_(%1)").arg(i),
+                                 QString::fromLatin1(kKeyTokens[i].caption), this);
     for (size_t i = 0; i < kTextTokens.size(); ++i)
-        m_textTokens[i] = pushButton(QString::fromLatin1(kTextTokens[i].name),
-                                     QString::fromUtf8(kTextTokens[i].designCaption));
-    m_Command2 = pushButton(QStringLiteral("Command2"), QStringLiteral("?"));
+        m_textTokens[i] = dialogButton(QString::fromLatin1(kTextTokens[i].name),
+                                       QString::fromUtf8(kTextTokens[i].designCaption), this);
+    m_Command2 = dialogButton(QStringLiteral("Command2"), QStringLiteral("?"), this);
 
-    m_del_ausgabe_def = pushButton(QStringLiteral("del_ausgabe_def"), QStringLiteral("&Löschen"));
-    m_Command1 = pushButton(QStringLiteral("Command1"), QStringLiteral("&OK"));
-    m_Command3 = pushButton(QStringLiteral("Command3"), QStringLiteral("&Abbrechen"));
+    m_del_ausgabe_def =
+        dialogButton(QStringLiteral("del_ausgabe_def"), QStringLiteral("&Löschen"), this);
+    m_Command1 = dialogButton(QStringLiteral("Command1"), QStringLiteral("&OK"), this);
+    m_Command3 = dialogButton(QStringLiteral("Command3"), QStringLiteral("&Abbrechen"), this);
 }
 
 void Tasten::buildLayout()

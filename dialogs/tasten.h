@@ -26,7 +26,6 @@ private:
     void Form_Load();
     void setCaptions();
 
-    QPushButton *pushButton(const QString &name, const QString &caption);
     void appendToken(const QString &token);
     void Command2_Click();
     void del_ausgabe_def_Click();

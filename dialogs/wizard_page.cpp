@@ -2,23 +2,17 @@
 
 #include "core/app.h"
 
+#include "dialogs/dialog_controls.h"
+
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-QPushButton *pageButton(const QString &name, const QString &text, QWidget *parent)
-{
-    auto *button = new QPushButton(text, parent);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    return button;
-}
-
 WizardPage::WizardPage(App &app, const QString &name, const QString &caption, QWidget *parent)
     : QDialog(parent)
     , m_app(app)
-    , m_cmdGoOn(pageButton(QStringLiteral("cmdGoOn"), QStringLiteral("Ok"), this))
-    , m_cmdCancel(pageButton(QStringLiteral("cmdCancel"), QStringLiteral("Abbrechen"), this))
+    , m_cmdGoOn(dialogButton(QStringLiteral("cmdGoOn"), QStringLiteral("Ok"), this))
+    , m_cmdCancel(dialogButton(QStringLiteral("cmdCancel"), QStringLiteral("Abbrechen"), this))
 {
     setObjectName(name);
     setWindowTitle(caption);

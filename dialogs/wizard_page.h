@@ -1,5 +1,7 @@
 #pragma once
 
+#include "dialogs/dialog_controls.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -37,6 +39,3 @@ private:
     QPushButton *m_cmdGoOn = nullptr;
     QPushButton *m_cmdCancel = nullptr;
 };
-
-// A push button that Enter in another field does not press.
-QPushButton *pageButton(const QString &name, const QString &text, QWidget *parent);
