@@ -98,7 +98,8 @@ int main(int argc, char *argv[])
     for (int i = 0; i < runs; ++i) {
         QElapsedTimer timer;
         timer.start();
-        const QString failure = addAccessRecord(workspace, file, QStringLiteral("Werte"), kRecord);
+        const QString failure =
+            addAccessRecord(workspace, file, QStringLiteral("Werte"), kRecord).error;
         total.ms.push_back(msSince(timer));
         if (!failure.isEmpty()) {
             std::fprintf(stderr, "delivery failed: %s\n", qPrintable(failure));

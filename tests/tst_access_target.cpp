@@ -5,6 +5,7 @@
 #include "tests/support/sqlite_cli.h"
 #include "tests/support/test_app.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QSqlDatabase>
@@ -42,8 +43,9 @@ private slots:
     void fieldsGoToColumnsByPosition();
     void failureIsShownAndDataKept_data();
     void failureIsShownAndDataKept();
-    void fieldWithoutColumnAddsNothing_data();
-    void fieldWithoutColumnAddsNothing();
+    void fieldsWithoutColumnAreLeftOut_data();
+    void fieldsWithoutColumnAreLeftOut();
+    void refusedRecordLeavesNoNote();
 };
 
 void tst_access_target::fieldsGoToColumnsByPosition_data()
@@ -119,36 +121,76 @@ void tst_access_target::failureIsShownAndDataKept()
     QVERIFY(f.t.prompts.shown.isEmpty());
 }
 
-void tst_access_target::fieldWithoutColumnAddsNothing_data()
+void tst_access_target::fieldsWithoutColumnAreLeftOut_data()
 {
     QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("lost"); // "" when the record goes in
+    QTest::addColumn<QString>("row");
+    QTest::addColumn<QString>("leftOut"); // "" when every field found a column
 
     QTest::newRow("fifth field has text") << "1{TAB}{TAB}3{TAB}{TAB}%2{TAB}"
-                                          << "no column for field 5 (\"%2\")";
-    QTest::newRow("two fields too many") << "1{TAB}2{TAB}3{TAB}x{TAB}y{TAB}"
-                                         << "no column for field 4 (\"x\"), 5 (\"y\")";
+                                          << "'1'|NULL|'3'"
+                                          << "1 field found no column (the table has 3 columns)";
+    QTest::newRow("two fields too many, each after a gap")
+        << "1{TAB}2{TAB}3{TAB}x{TAB}{TAB}y{TAB}"
+        << "'1'|'2'|'3'"
+        << "2 fields found no column (the table has 3 columns)";
     QTest::newRow("fields beyond the table empty") << "1{TAB}2{TAB}3{TAB}{TAB}{TAB}"
+                                                   << "'1'|'2'|'3'"
                                                    << "";
+    QTest::newRow("unclosed text beyond the table is no field") << "1{TAB}2{TAB}3{TAB}x"
+                                                                << "'1'|'2'|'3'"
+                                                                << "";
 }
 
-void tst_access_target::fieldWithoutColumnAddsNothing()
+// The record goes in with the fields that have a column; how many found none is
+// said once, in the status panel and in the protocol.
+void tst_access_target::fieldsWithoutColumnAreLeftOut()
 {
     QFETCH(QString, text);
-    QFETCH(QString, lost);
+    QFETCH(QString, row);
+    QFETCH(QString, leftOut);
     Fixture f;
+    QDir::setCurrent(f.t.folder.path());
+    const QString protocol = f.t.path(QStringLiteral("protocol.txt"));
+
     const QString failure = f.deliver(text);
-    if (lost.isEmpty()) {
+
+    QCOMPARE(sqlite(f.db, kRows), QStringList{row});
+    if (leftOut.isEmpty()) {
         QCOMPARE(failure, QString());
-        QCOMPARE(sqlite(f.db, kRows), QStringList{"'1'|'2'|'3'"});
+        QCOMPARE(f.status(), QString());
+        QVERIFY(!QFile::exists(protocol));
         return;
     }
-    // All or nothing: a record missing a value would pass for complete.
-    QCOMPARE(sqlite(f.db, kRows), QStringList());
-    QCOMPARE(failure, QStringLiteral("Access-Datenbank %1, table Werte: no record added: the "
-                                     "table has 3 columns, %2")
-                          .arg(f.db, lost));
+    QCOMPARE(
+        failure,
+        QStringLiteral("Access-Datenbank %1, table Werte: record added, %2").arg(f.db, leftOut));
     QCOMPARE(f.status(), failure);
+    QCOMPARE(readFileBytes(protocol), failure.toUtf8() + "\r\n");
+    QVERIFY(f.t.prompts.shown.isEmpty());
+}
+
+// A database that refuses the record keeps its own reason: no record, nothing
+// said about fields, nothing in the protocol.
+void tst_access_target::refusedRecordLeavesNoNote()
+{
+    Fixture f;
+    QDir::setCurrent(f.t.folder.path());
+    {
+        LockHolder other;
+        QVERIFY(other.hold(f.db, "BEGIN IMMEDIATE; INSERT INTO Werte VALUES ('fremd', '', '');"));
+
+        const QString failure = f.deliver(QStringLiteral("1{TAB}2{TAB}3{TAB}x{TAB}"));
+
+        QVERIFY2(
+            failure.startsWith(QStringLiteral("Access-Datenbank %1, table Werte: ").arg(f.db)) &&
+                failure.contains(QLatin1String("locked")) &&
+                !failure.contains(QLatin1String("column")),
+            qPrintable(failure));
+        QCOMPARE(f.status(), failure);
+    }
+    QVERIFY(!QFile::exists(f.t.path(QStringLiteral("protocol.txt"))));
+    QCOMPARE(sqlite(f.db, kRows), QStringList());
 }
 
 QTEST_MAIN(tst_access_target)

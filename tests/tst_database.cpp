@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QSqlDatabase>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -20,26 +19,6 @@ QString quoted(const QString &name)
     return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QLatin1String("\"\"")) +
            QLatin1Char('"');
 }
-
-// A sqlite3 process that holds a transaction on a database until it is destroyed.
-class LockHolder {
-public:
-    bool hold(const QString &file, const QByteArray &transaction)
-    {
-        m_cli.start(QStringLiteral("sqlite3"), {QStringLiteral("-batch"), file});
-        m_cli.write(transaction + "\n.print locked\n");
-        return m_cli.waitForReadyRead(10'000) && m_cli.readAllStandardOutput().startsWith("locked");
-    }
-    ~LockHolder()
-    {
-        m_cli.write("ROLLBACK;\n");
-        m_cli.closeWriteChannel();
-        m_cli.waitForFinished(10'000);
-    }
-
-private:
-    QProcess m_cli;
-};
 
 } // namespace
 

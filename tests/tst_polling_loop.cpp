@@ -4,6 +4,7 @@
 #include "platform/vb/vb_datetime.h"
 #include "tests/support/file_bytes.h"
 #include "tests/support/measurement_road.h"
+#include "tests/support/sqlite_cli.h"
 #include "tests/support/tcp_instrument.h"
 #include "tests/support/test_app.h"
 
@@ -37,6 +38,7 @@ private slots:
     void highBytesInOutputFiles_data();
     void highBytesInOutputFiles();
     void ticksDoNotOverlap();
+    void fieldsWithoutColumnAreNotedAfterTheSend();
 };
 
 void tst_polling_loop::printModeSendsEveryTelegram()
@@ -354,6 +356,36 @@ void tst_polling_loop::ticksDoNotOverlap()
     QTimer::singleShot(5, &mw, [&] { mw.Timer1_Timer(); });
     tickWith(mw, instrument, defaultTelegram('+', "4,5", "g"));
     QCOMPARE(readFileBytes(t.path(QStringLiteral("werte.txt"))), QByteArray("4,5{TAB}g\r\n"));
+}
+
+// A record with more fields than the table has columns: the protocol notes it
+// right after the entry of its send, and the status says it once.
+void tst_polling_loop::fieldsWithoutColumnAreNotedAfterTheSend()
+{
+    TestApp t;
+    TcpInstrument instrument;
+    QVERIFY(prepareTextFileRoad(t, instrument, QStringLiteral("PRINT")));
+    const QString db = t.path(QStringLiteral("werte.db"));
+    QCOMPARE(sqlite(db, QStringLiteral("CREATE TABLE Werte(wert TEXT)")), QStringList());
+    SettingsRecord &s = t.app.settings;
+    s.anwendung = QStringLiteral("Access-Datenbank");
+    s.AccessFile = db;
+    s.AccessTable = QStringLiteral("Werte");
+    s.format = QStringLiteral("{Messwert}{TAB}{Einheit}{TAB}");
+    mainform &mw = t.app.mainWindow();
+
+    const QByteArray telegram = defaultTelegram('+', "1,5", "g");
+    tickWith(mw, instrument, telegram);
+
+    QCOMPARE(sqlite(db, QStringLiteral("SELECT wert FROM Werte")), QStringList{"1,5"});
+    const QString note = QStringLiteral("Access-Datenbank %1, table Werte: record added, 1 field "
+                                        "found no column (the table has 1 column)")
+                             .arg(db);
+    QCOMPARE(readFileBytes(t.path(QStringLiteral("protocol.txt"))),
+             "Datenstring: " + telegram + "\r\nCommand: 1,5{TAB}g{TAB}\r\n" + note.toUtf8() +
+                 "\r\n");
+    QCOMPARE(mw.Status()->panelText(1), note);
+    QVERIFY(t.prompts.shown.isEmpty());
 }
 
 QTEST_MAIN(tst_polling_loop)

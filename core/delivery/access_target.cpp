@@ -1,21 +1,27 @@
 #include "core/delivery/access_target.h"
 
 #include "core/app.h"
+#include "core/delivery/delivery.h"
 #include "core/mainform/mainform.h"
+#include "core/output/protocol_file.h"
 #include "platform/office/database.h"
 
 namespace {
 
 const QString kTab = QStringLiteral("{TAB}");
 
-// The fields, counted from 1 and quoted, that hold text but have no column.
-QString fieldsWithoutColumn(const QStringList &fields, size_t columns)
+// "1 field", "2 fields".
+QString counted(qsizetype n, const QString &noun)
 {
-    QStringList lost;
-    for (qsizetype k = qsizetype(columns); k < fields.size(); ++k)
-        if (!fields[k].isEmpty())
-            lost << QStringLiteral("%1 (\"%2\")").arg(QString::number(k + 1), fields[k]);
-    return lost.join(QStringLiteral(", "));
+    return QStringLiteral("%1 %2%3").arg(QString::number(n), noun,
+                                         n == 1 ? QString() : QStringLiteral("s"));
+}
+
+QString fieldsLeftOutText(const AccessRecordResult &added)
+{
+    return QStringLiteral("record added, %1 found no column (the table has %2)")
+        .arg(counted(added.fieldsWithoutColumn, QStringLiteral("field")),
+             counted(qsizetype(added.columns), QStringLiteral("column")));
 }
 
 } // namespace
@@ -27,40 +33,45 @@ QStringList tabFields(const QString &text)
     return fields;
 }
 
-QString addAccessRecord(const Workspace &workspace, const QString &database, const QString &table,
-                        const QString &text)
+AccessRecordResult addAccessRecord(const Workspace &workspace, const QString &database,
+                                   const QString &table, const QString &text)
 {
     if (!text.contains(kTab))
         return {};
-    QString error;
-    const std::unique_ptr<Database> db = workspace.OpenDatabase(database, &error);
+    AccessRecordResult result;
+    const std::unique_ptr<Database> db = workspace.OpenDatabase(database, &result.error);
     if (!db)
-        return error;
-    const std::unique_ptr<Recordset> records = db->OpenRecordset(table, &error);
+        return result;
+    const std::unique_ptr<Recordset> records = db->OpenRecordset(table, &result.error);
     if (!records)
-        return error;
+        return result;
+    result.columns = records->columns().size();
     const QStringList fields = tabFields(text);
-    // All or nothing: a record without some of its values would pass for complete.
-    if (const QString lost = fieldsWithoutColumn(fields, records->columns().size());
-        !lost.isEmpty())
-        return QStringLiteral("no record added: the table has %1 columns, no column for field %2")
-            .arg(QString::number(records->columns().size()), lost);
     records->AddNew();
+    // Only a field beyond the last column fails here; the fields after it still go in.
+    QString noColumn;
     for (int k = 0; k < fields.size(); ++k)
-        if (!fields[k].isEmpty() && !records->setField(k, fields[k], &error))
-            return error;
-    return records->Update(&error) ? QString() : error;
+        if (!fields[k].isEmpty() && !records->setField(k, fields[k], &noColumn))
+            ++result.fieldsWithoutColumn;
+    if (!records->Update(&result.error))
+        result.fieldsWithoutColumn = 0;
+    return result;
 }
 
 QString toAccessDatabase(App &app, const QString &strAusgabe)
 {
     const QString &file = app.settings.AccessFile;
     const QString &table = app.settings.AccessTable;
-    const QString reason = addAccessRecord(Workspace(), file, table, strAusgabe);
-    if (reason.isEmpty())
+    const AccessRecordResult added = addAccessRecord(Workspace(), file, table, strAusgabe);
+    const bool fieldsLeftOut = added.error.isEmpty() && added.fieldsWithoutColumn > 0;
+    if (added.error.isEmpty() && !fieldsLeftOut)
         return {};
     const QString failure =
-        QStringLiteral("Access-Datenbank %1, table %2: %3").arg(file, table, reason);
+        QStringLiteral("Access-Datenbank %1, table %2: %3")
+            .arg(file, table, fieldsLeftOut ? fieldsLeftOutText(added) : added.error);
     app.mainWindow().fnUpdateStatus(failure);
+    // The record itself does not show what is missing from it.
+    if (fieldsLeftOut)
+        reportWriteFailure(app, writeProtocolNote(app.outputFiles, failure));
     return failure;
 }

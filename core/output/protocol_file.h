@@ -10,3 +10,7 @@
 // entry.
 AppendResult writeProtocol(OutputFiles &files, const QString &strTelegramm,
                            const QString &strAusgabe);
+
+// Appends note as one line of its own to protocol.txt: what a delivery left out,
+// after the entry of the send it belongs to.
+AppendResult writeProtocolNote(OutputFiles &files, const QString &note);

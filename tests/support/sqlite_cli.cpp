@@ -11,3 +11,17 @@ QStringList sqlite(const QString &file, const QString &sql)
     return QString::fromUtf8(cli.readAllStandardOutput())
         .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
+
+bool LockHolder::hold(const QString &file, const QByteArray &transaction)
+{
+    m_cli.start(QStringLiteral("sqlite3"), {QStringLiteral("-batch"), file});
+    m_cli.write(transaction + "\n.print locked\n");
+    return m_cli.waitForReadyRead(10'000) && m_cli.readAllStandardOutput().startsWith("locked");
+}
+
+LockHolder::~LockHolder()
+{
+    m_cli.write("ROLLBACK;\n");
+    m_cli.closeWriteChannel();
+    m_cli.waitForFinished(10'000);
+}
