@@ -51,8 +51,11 @@ private slots:
     void clientLinkTimeOut();
     void buttonReplyRunsClientLink();
     void pollingLoopRunsClientLink();
-    // Last: the program's end stops every later event loop of this process.
+    // Last: the program's end stops every later event loop of this process
+    // but the application's own.
     void exitByExecute();
+    void executeRefusedOnceExitBegun_data();
+    void executeRefusedOnceExitBegun();
 };
 
 void tst_dde_link::itemsFollowTelegrams()
@@ -118,22 +121,34 @@ void tst_dde_link::unknownItemIsRefused()
 void tst_dde_link::executePressesButtons_data()
 {
     QTest::addColumn<QString>("command");
-    QTest::addColumn<int>("button"); // -1: none
+    QTest::addColumn<int>("button");   // -1: none
+    QTest::addColumn<QString>("echo"); // the start of a refused command, as the refusal quotes it
 
-    QTest::newRow("3 stops the timer") << "3" << 3;
-    QTest::newRow("leading blanks") << "  3" << 3;
-    QTest::newRow("16") << "16" << 16;
-    QTest::newRow("15.6 rounds up") << "15.6" << 16;
-    QTest::newRow("2.5 to the even 2") << "2.5" << 2;
-    QTest::newRow("2 and letters") << "2abc" << 2;
-    QTest::newRow("0.7 is button 1") << "0.7" << 1;
-    QTest::newRow("0.3 is button 0") << "0.3" << 0;
-    QTest::newRow("16.4 beyond 16") << "16.4" << -1;
-    QTest::newRow("17") << "17" << -1;
-    QTest::newRow("0") << "0" << -1;
-    QTest::newRow("-1") << "-1" << -1;
-    QTest::newRow("no number") << "Send" << -1;
-    QTest::newRow("empty") << "" << -1;
+    QTest::newRow("3 stops the timer") << "3" << 3 << "";
+    QTest::newRow("leading blanks") << "  3" << 3 << "";
+    QTest::newRow("1 requests a send") << "1" << 1 << "";
+    QTest::newRow("16") << "16" << 16 << "";
+    QTest::newRow("15.6 rounds up") << "15.6" << 16 << "";
+    QTest::newRow("8.6 rounds to 9") << "8.6" << 9 << "";
+    QTest::newRow("2.5 to the even 2") << "2.5" << 2 << "";
+    QTest::newRow("2 and letters") << "2abc" << 2 << "";
+    QTest::newRow("0.7 is button 1") << "0.7" << 1 << "";
+    QTest::newRow("0.4 rounds to no button") << "0.4" << -1 << "0.4";
+    QTest::newRow("0.5 to the even 0") << "0.5" << -1 << "0.5";
+    QTest::newRow("16.4 beyond 16") << "16.4" << -1 << "16.4";
+    QTest::newRow("17") << "17" << -1 << "17";
+    QTest::newRow("0") << "0" << -1 << "0";
+    QTest::newRow("-1") << "-1" << -1 << "-1";
+    QTest::newRow("no number") << "abc" << -1 << "abc";
+    QTest::newRow("empty") << "" << -1 << "";
+    const QString forty(40, QLatin1Char('x'));
+    QTest::newRow("40 characters quoted whole") << forty << -1 << forty;
+    QTest::newRow("1 MB of text: its start")
+        << QString(1 << 20, QLatin1Char('x')) << -1 << forty + QStringLiteral("...");
+    // U+1F600 takes two UTF-16 units, the first one the 40th.
+    QTest::newRow("a character across the cut stays whole")
+        << QString(39, QLatin1Char('x')) + QStringLiteral("\U0001F600") + forty << -1
+        << QString(39, QLatin1Char('x')) + QStringLiteral("...");
 }
 
 // A pressed button leaves its mark: every button cancels a pending send (1 sets
@@ -142,6 +157,7 @@ void tst_dde_link::executePressesButtons()
 {
     QFETCH(QString, command);
     QFETCH(int, button);
+    QFETCH(QString, echo);
     QCOMPARE(linkExecuteButton(command).value_or(-1), button);
 
     ServedWindow w;
@@ -153,16 +169,17 @@ void tst_dde_link::executePressesButtons()
     const DBusClientResult r = callDdeTopic(service(), QStringLiteral("Execute"), command);
     QVERIFY(r.finished);
     if (button == -1)
-        QVERIFY2(r.output.startsWith(QStringLiteral("error org.mondrelquist.DdeTopic.Error.Refused "
-                                                    "\"%1\" presses no button")
-                                         .arg(command)),
-                 qPrintable(r.output));
+        QCOMPARE(r.output, QStringLiteral("error org.mondrelquist.DdeTopic.Error.Refused \"%1\" "
+                                          "presses no button: the commands are the numbers 1 "
+                                          "to 16")
+                               .arg(echo));
     else
         QCOMPARE(r.output, QStringLiteral("ok"));
     QTest::qWait(50);
     QCOMPARE(w.t.app.bSendNow, button == -1 || button == 1);
     QCOMPARE(w.t.app.bTimerAktiv, button != 3);
     QCOMPARE(w.mw->Timer1().interval(), button == 2 ? 10 : 0);
+    QCOMPARE(w.t.prompts.messages(), QStringList());
 }
 
 void tst_dde_link::executeAnswersBeforePressing()
@@ -332,6 +349,55 @@ void tst_dde_link::clientLinkTimeOut()
     QVERIFY2(beats >= 40, qPrintable(QString::number(beats)));
     QCOMPARE(peer.received, QStringList{t.app.settings.befehl});
     QCOMPARE(t.prompts.messages(), QStringList());
+}
+
+void tst_dde_link::executeRefusedOnceExitBegun_data()
+{
+    QTest::addColumn<QString>("exit");
+
+    QTest::newRow("Execute 8") << "Execute 8";
+    QTest::newRow("File > Exit") << "quit";
+    QTest::newRow("window closed") << "close";
+}
+
+// While the exit asks whether to save, a command for button 9 is refused: it
+// sends nothing to the instrument and opens no box over the question.
+void tst_dde_link::executeRefusedOnceExitBegun()
+{
+    QFETCH(QString, exit);
+    ServedWindow w;
+    QVERIFY(w.start(QStringLiteral("HOTKEY")));
+    w.mw->Timer1().setInterval(0);
+    auto &row = w.t.app.settings.Action[0]; // button 9
+    row[4] = QStringLiteral("T");
+    row[5] = QStringLiteral("Key");
+    row[6] = QStringLiteral("0");
+    w.t.app.CfgPath.clear(); // without a settings file the exit always asks
+    const QString question = w.t.app.texts.TextAenderungenSpeichern;
+    w.t.prompts.messageAnswers = {Prompts::Answer::No};
+    DBusClientResult duringQuestion;
+    w.t.prompts.onMessage = [&](const QString &text) {
+        if (text != question)
+            return;
+        duringQuestion = callDdeTopic(service(), QStringLiteral("Execute"), QStringLiteral("9"));
+        QTest::qWait(100); // the box stays up a moment: a press would run now
+    };
+
+    if (exit == QLatin1String("Execute 8"))
+        QCOMPARE(callDdeTopic(service(), QStringLiteral("Execute"), QStringLiteral("8")).output,
+                 QStringLiteral("ok"));
+    else if (exit == QLatin1String("quit"))
+        w.mw->quit_Click();
+    else
+        w.mw->close();
+    QVERIFY(w.t.app.hasEnded() || runUntilEnded(w.t.app));
+
+    QVERIFY(duringQuestion.finished);
+    QCOMPARE(duringQuestion.output,
+             QStringLiteral("error org.mondrelquist.DdeTopic.Error.Refused the program is ending: "
+                            "no button is pressed any more"));
+    QCOMPARE(w.t.prompts.messages(), QStringList{question});
+    QCOMPARE(w.instrument.received(), QByteArray());
 }
 
 QTEST_MAIN(tst_dde_link)

@@ -9,6 +9,22 @@
 #include <QLineEdit>
 #include <QTimer>
 
+namespace {
+
+// A refusal quotes the start of the command only: a client may send megabytes.
+QString commandEcho(const QString &command)
+{
+    constexpr qsizetype kEchoLength = 40;
+    if (command.size() <= kEchoLength)
+        return command;
+    // Cutting a surrogate pair apart would leave a character D-Bus cannot carry.
+    const qsizetype length =
+        command.at(kEchoLength - 1).isHighSurrogate() ? kEchoLength - 1 : kEchoLength;
+    return command.left(length) + QStringLiteral("...");
+}
+
+} // namespace
+
 DdeSource::DdeSource(mainform &mw)
     : QObject(&mw)
     , m_mainform(mw)
@@ -35,12 +51,15 @@ QString DdeSource::serve()
 
 QString DdeSource::execute(const QString &command)
 {
+    // A button pressed now would run over the exit's question and closed link.
+    if (m_mainform.exitBegun())
+        return QStringLiteral("the program is ending: no button is pressed any more");
     bool Cancel = false;
     Form_LinkExecute(m_mainform, command, Cancel);
     if (!Cancel)
         return {};
     return QStringLiteral("\"%1\" presses no button: the commands are the numbers 1 to 16")
-        .arg(command);
+        .arg(commandEcho(command));
 }
 
 std::optional<int> linkExecuteButton(const QString &CmdStr)
@@ -48,7 +67,11 @@ std::optional<int> linkExecuteButton(const QString &CmdStr)
     const double n = vb::Val(CmdStr);
     if (!(n > 0 && n <= 16))
         return std::nullopt;
-    return int(*vb::CInt(n));
+    const int button = int(*vb::CInt(n));
+    // Below one half the number rounds to 0, which is no button.
+    if (button == 0)
+        return std::nullopt;
+    return button;
 }
 
 void Form_LinkExecute(mainform &mw, const QString &CmdStr, bool &Cancel)

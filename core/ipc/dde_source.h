@@ -23,6 +23,8 @@ public:
     QString serve();
 
 private:
+    // "" when the command pressed a button; else why not. Once the exit has
+    // begun every command is refused.
     QString execute(const QString &command);
 
     mainform &m_mainform;
@@ -30,8 +32,9 @@ private:
 };
 
 // The button an execute command presses: the number at the start of the text
-// ("." as decimal point) rounded to the nearest whole number, a half to the even
-// one, when it is above 0 and at most 16 (so "0.3" is button 0); nullopt else.
+// ("." as decimal point), when it is above 0 and at most 16, rounded to the
+// nearest whole number, a half to the even one; nullopt else, also when it
+// rounds to 0 ("0.3", "0.5").
 std::optional<int> linkExecuteButton(const QString &CmdStr);
 
 // The window's execute event. Cancel is set when the command presses no button.

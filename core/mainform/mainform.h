@@ -91,6 +91,8 @@ public:
     // Unloads the window once no wait or modal dialog is on the stack: Form_Unload
     // runs from the application's own loop, then the window is destroyed.
     void Unload();
+    // True from the first Unload on: the exit has begun and ends the program.
+    bool exitBegun() const { return m_unloadRequested; }
     // Exit: compares the settings with the settings file through the scratch copy
     // tmp.cfg, asks whether to save, and ends the program.
     void Form_Unload();

@@ -9,6 +9,7 @@ const char kPython[] = "/usr/bin/python3";
 const char kCallScript[] = R"(
 import sys, json, dbus
 service, path, method = sys.argv[1:4]
+argument = sys.stdin.buffer.read().decode('utf-8')  # too long for a command line at times
 topic = dbus.SessionBus().get_object(service, path)
 try:
     if method == 'GetAll':
@@ -17,7 +18,7 @@ try:
         for name in sorted(items):
             print(name + '=' + json.dumps(str(items[name])))
     else:
-        result = topic.get_dbus_method(method, 'org.mondrelquist.DdeTopic')(sys.argv[4])
+        result = topic.get_dbus_method(method, 'org.mondrelquist.DdeTopic')(argument)
         print('ok ' + ('' if result is None else str(result)))
 except dbus.DBusException as e:
     print('error ' + e.get_dbus_name() + ' ' + e.get_dbus_message())
@@ -37,12 +38,15 @@ print('ready', flush=True)
 GLib.MainLoop().run()
 )";
 
-DBusClientResult runPython(const char *script, const QStringList &arguments)
+DBusClientResult runPython(const char *script, const QStringList &arguments,
+                           const QString &input = QString())
 {
     QProcess process;
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process.start(QString::fromLatin1(kPython),
                   QStringList{QStringLiteral("-c"), QString::fromUtf8(script)} + arguments);
+    process.write(input.toUtf8());
+    process.closeWriteChannel();
     DBusClientResult result;
     result.finished =
         QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 30000);
@@ -55,7 +59,7 @@ DBusClientResult runPython(const char *script, const QStringList &arguments)
 DBusClientResult callDdeTopic(const QString &service, const QString &method,
                               const QString &argument, const QString &path)
 {
-    return runPython(kCallScript, {service, path, method, argument});
+    return runPython(kCallScript, {service, path, method}, argument);
 }
 
 DBusClientResult readDdeItems(const QString &service, const QString &path)

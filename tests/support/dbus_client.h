@@ -12,7 +12,8 @@ struct DBusClientResult {
     QString output; // one line per call: "ok <value>" or "error <name> <message>"
 };
 
-// Calls method (Execute or Request) with argument on /<path> of service.
+// Calls method (Execute or Request) with argument on /<path> of service; the
+// argument goes over standard input, so it may be longer than a command line.
 DBusClientResult callDdeTopic(const QString &service, const QString &method,
                               const QString &argument, const QString &path = "/Mondrelquist");
 // Reads all properties of the topic: one "name=value" line each, JSON-quoted value.

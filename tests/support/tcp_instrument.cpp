@@ -31,6 +31,11 @@ void TcpInstrument::send(const QByteArray &bytes)
     m_peer->flush();
 }
 
+QByteArray TcpInstrument::received()
+{
+    return m_peer->readAll();
+}
+
 void TcpInstrument::close()
 {
     m_peer->disconnectFromHost();

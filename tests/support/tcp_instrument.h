@@ -15,6 +15,8 @@ public:
     // Sends bytes after delayMs, while the program is busy reading.
     void sendLater(const QByteArray &bytes, int delayMs = 20);
     void send(const QByteArray &bytes);
+    // What the program sent since the last call.
+    QByteArray received();
     // Ends the connection: closes it (FIN), or resets it (RST, no linger).
     void close();
     void reset();
