@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/language/language_texts.h"
+#include "core/language/qt_translation.h"
 #include "core/output/output_files.h"
 #include "core/settings/settings_record.h"
 
@@ -51,6 +52,8 @@ public:
 
     SettingsRecord settings;
     LanguageTexts texts;
+    // Qt's own texts in the language of the texts.
+    QtTranslation qtTranslation;
 
     // Run-time values shared by the windows.
     QString CfgPath;                 // the current settings file

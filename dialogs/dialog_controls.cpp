@@ -1,7 +1,9 @@
 #include "dialogs/dialog_controls.h"
 
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
+#include <QWidget>
 
 QPushButton *dialogButton(const QString &name, const QString &caption, QWidget *parent)
 {
@@ -17,4 +19,14 @@ QLabel *plainLabel(const QString &name, const QString &text, QWidget *parent)
     label->setObjectName(name);
     label->setTextFormat(Qt::PlainText);
     return label;
+}
+
+int titleBarWidth(const QWidget *window)
+{
+    // Titles are drawn in bold beside an icon and three buttons; openbox's default
+    // theme elides a title in less than its width and seven and a half lines.
+    QFont bold = window->font();
+    bold.setBold(true);
+    const QFontMetrics metrics(bold);
+    return metrics.horizontalAdvance(window->windowTitle()) + 8 * metrics.height();
 }

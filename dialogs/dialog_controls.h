@@ -14,3 +14,8 @@ QPushButton *dialogButton(const QString &name, const QString &caption, QWidget *
 
 // A label named name showing text as plain text, leading blanks kept.
 QLabel *plainLabel(const QString &name, const QString &text, QWidget *parent);
+
+// The width at which window's title bar shows its whole title beside the
+// window manager's icon and buttons, estimated from window's font: window
+// managers do not tell the size of their title bars.
+int titleBarWidth(const QWidget *window);

@@ -1,8 +1,10 @@
 #include "dialogs/folanguage_def.h"
 
 #include "core/app.h"
+#include "core/mainform/program_title.h"
 #include "dialogs/dialog_controls.h"
 #include "platform/ini/ini_file.h"
+#include "platform/prompts.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -107,9 +109,20 @@ void foLanguage_def::enableOk(const QString &language)
 
 void foLanguage_def::cmdOK_Click()
 {
-    // Each step that fails is skipped; the dialog closes in any case.
+    // The help file steps are skipped when they fail; the dialog closes in any case.
     strSprache = m_cboLanguage->currentText();
-    ini::writeValue(languageFile(), kSectionCurrent, kKeyCurrent, strSprache);
+    QString error;
+    if (!ini::writeValue(languageFile(), kSectionCurrent, kKeyCurrent, strSprache, &error)) {
+        // Stored, the name would read back without its outer blanks.
+        m_unsavedLanguage = strSprache.trimmed();
+        // No language's texts are loaded yet at the first start: both languages.
+        m_app.prompts().message(
+            QStringLiteral("Die Sprache kann nicht gespeichert werden; sie gilt bis zum "
+                           "Programmende.\nThe language cannot be stored; it applies until the "
+                           "program ends.\n\n") +
+                error,
+            programTitle());
+    }
     QFile::remove(workingHelpFile());
     fnSetHelpFile();
     accept();
@@ -119,7 +132,9 @@ void foLanguage_def::fnSetHelpFile()
 {
     const QString file = languageFile();
     QFile::remove(workingHelpFile());
-    strSprache = ini::readValue(file, kSectionCurrent, kKeyCurrent, QString());
+    strSprache = m_unsavedLanguage.isEmpty()
+                     ? ini::readValue(file, kSectionCurrent, kKeyCurrent, QString())
+                     : m_unsavedLanguage;
     QString name =
         ini::readValue(file, strSprache, QStringLiteral("helpfile"), QStringLiteral("\\mq36e.hlp"));
 

@@ -23,6 +23,10 @@ public:
     // The language name being set.
     QString strSprache;
 
+    // The name confirmed with OK when language.ini could not store it, for use
+    // until the program ends; "" when it was stored or OK was not pressed.
+    QString unsavedLanguage() const { return m_unsavedLanguage; }
+
 private:
     void Form_Load();
     void cmdOK_Click();
@@ -36,4 +40,5 @@ private:
     QLabel *m_lblsprache = nullptr;
     QComboBox *m_cboLanguage = nullptr;
     QPushButton *m_cmdOK = nullptr;
+    QString m_unsavedLanguage;
 };

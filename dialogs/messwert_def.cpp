@@ -302,7 +302,7 @@ void messwert_def::takeMainWindowOffline(mainform &window)
     window.Command5(7)->setText(QStringLiteral("O&nline"));
     vb::setCaption(window.MesswertAnzeige(), QStringLiteral("Offline"));
     setTag(window.Command5(7), vb::BoolText(false));
-    window.fnUpdateStatus(m_app.texts.TextMessgeraetInaktiv);
+    window.fnUpdateStatus(&LanguageTexts::TextMessgeraetInaktiv);
 }
 
 void messwert_def::openLink()

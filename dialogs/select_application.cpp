@@ -40,8 +40,6 @@ select_application::select_application(App &app, QWidget *parent)
 void select_application::connectSignals()
 {
     connect(m_cmdRefresh, &QPushButton::clicked, this, &select_application::Form_Load);
-    connect(m_lstApplications, &QListWidget::itemSelectionChanged, this,
-            &select_application::enableGoOn);
 }
 
 void select_application::Form_Load()
@@ -50,20 +48,12 @@ void select_application::Form_Load()
     for (const TopLevelWindow &window : m_app.windows().topLevelWindows())
         if (window.viewable && window.bordered && !window.title.isEmpty())
             m_lstApplications->addItem(window.title);
-    enableGoOn();
-}
-
-void select_application::enableGoOn()
-{
-    cmdGoOn()->setEnabled(!m_lstApplications->selectedItems().isEmpty());
 }
 
 void select_application::cmdGoOn_Click()
 {
     const QList<QListWidgetItem *> chosen = m_lstApplications->selectedItems();
-    if (chosen.isEmpty())
-        return;
-    m_app.settings.anwendung = chosen.first()->text();
+    m_app.settings.anwendung = chosen.isEmpty() ? QString() : chosen.first()->text();
     accept();
 }
 

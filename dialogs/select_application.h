@@ -8,8 +8,7 @@ class QPushButton;
 
 // The application picker "Zielanwendung auswählen": the titles of the shown,
 // bordered, titled top-level windows, topmost first (equal titles all kept);
-// Ok stores the chosen title as anwendung. Ok waits for a choice: an empty
-// anwendung would send the keystrokes to whichever window has any title.
+// Ok stores the chosen title as anwendung, an empty one when none is chosen.
 class select_application : public WizardPage {
     Q_OBJECT
 public:
@@ -21,7 +20,6 @@ private:
     void Form_Load();
     void cmdGoOn_Click() override;
     void unloadSelf() override;
-    void enableGoOn();
 
     QLabel *m_Label1 = nullptr;
     QListWidget *m_lstApplications = nullptr;

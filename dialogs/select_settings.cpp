@@ -170,7 +170,9 @@ void select_settings::buildLayout()
     layout->addLayout(fields);
     layout->addSpacing(8);
     layout->addLayout(buttons);
-    // The page shrinks and grows as the serial or the TCP/IP rows show.
+    // The page shrinks and grows as the serial or the TCP/IP rows show, never
+    // narrower than its title.
+    layout->addStrut(titleBarWidth(this));
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 

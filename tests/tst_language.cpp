@@ -1,26 +1,44 @@
 #include "core/language/language.h"
+#include "core/mainform/mainform.h"
 #include "dialogs/folanguage_def.h"
 #include "platform/ini/ini_file.h"
 #include "tests/support/file_bytes.h"
+#include "tests/support/helper_process.h"
 #include "tests/support/test_app.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSet>
 #include <QStringDecoder>
 #include <QTest>
+#include <QTextStream>
 #include <QTimer>
 
 #include <functional>
+#include <sys/stat.h>
 
 namespace {
 
 const QString kShippedFolder = QStringLiteral(MQ_SOURCE_DIR "/data");
 const QString kAbortText = QStringLiteral("No language selected, Program aborted!");
+const QString kUnreadableAtStart =
+    QStringLiteral("Die Sprachdatei kann nicht gelesen werden. Programm abgebrochen!\n"
+                   "The language file cannot be read. Program aborted!\n\n");
+const QString kUnreadableLater =
+    QStringLiteral("Die Sprachdatei kann nicht gelesen werden. Die Sprache bleibt, wie sie war.\n"
+                   "The language file cannot be read. The language stays as it was.\n\n");
+const QString kNotStored =
+    QStringLiteral("Die Sprache kann nicht gespeichert werden; sie gilt bis zum Programmende.\n"
+                   "The language cannot be stored; it applies until the program ends.\n\n");
 // Read with this default, a key that is present differs from one that is missing.
 const QString kMissing = QStringLiteral("<missing>");
 
@@ -143,6 +161,15 @@ private slots:
     void dialogClosedWritesNothing();
     void dialogBlankRefused_data();
     void dialogBlankRefused();
+    void nulByteEndsItsLine();
+    void nulFileTakesTheChoice();
+    void unreadableFileEndsStartUp();
+    void unreadableFileKeepsTexts();
+    void permissionsOfOrdinaryUser_data();
+    void permissionsOfOrdinaryUser();
+    void qtTexts_data();
+    void qtTexts();
+    void qtTextsSwitchWithTheMenu();
 };
 
 void LanguageTest::init()
@@ -577,5 +604,229 @@ void LanguageTest::dialogBlankRefused()
     QCOMPARE(currentLanguage(t), QStringLiteral("DEUTSCH"));
 }
 
-QTEST_MAIN(LanguageTest)
+// A NUL byte ends the value of its line; the other lines of the file count.
+void LanguageTest::nulByteEndsItsLine()
+{
+    TestApp t;
+    t.writeFile(QStringLiteral("language.ini"),
+                QByteArray("[SPRACHE]\r\naktuell=TEST\0old\r\n[TEST]\r\nTextStatus=Zu\0stand\r\n"
+                           "TextEinheit=Einheit\r\n",
+                           79));
+    DialogDriver driver(Act::Close);
+    QVERIFY(Sprache_laden(t.app));
+    QCOMPARE(driver.shown, 0);
+    QCOMPARE(t.app.texts.TextStatus, QStringLiteral("Zu"));
+    QCOMPARE(t.app.texts.TextEinheit, QStringLiteral("Einheit"));
+    QVERIFY(t.prompts.shown.isEmpty());
+}
+
+// The dialog stores the choice in a file holding a NUL; that line stays as it was.
+void LanguageTest::nulFileTakesTheChoice()
+{
+    TestApp t;
+    const QByteArray nulLine("; \0\r\n", 5);
+    const QByteArray before =
+        "[SPRACHEN]\r\n1=DEUTSCH\r\n" + nulLine + "[DEUTSCH]\r\nTextStatus=Zustand\r\n";
+    t.writeFile(QStringLiteral("language.ini"), before);
+    DialogDriver driver(Act::Choose, QStringLiteral("DEUTSCH"));
+    QVERIFY(Sprache_laden(t.app));
+    QCOMPARE(driver.shown, 1);
+    QCOMPARE(t.app.texts.TextStatus, QStringLiteral("Zustand"));
+    QCOMPARE(readFileBytes(t.path(QStringLiteral("language.ini"))),
+             before + "[SPRACHE]\r\naktuell=DEUTSCH\r\n");
+    QVERIFY(t.prompts.shown.isEmpty());
+}
+
+// Without the file no language can be known: the start-up ends, saying which
+// file and why, without the language dialog and without blaming the user.
+void LanguageTest::unreadableFileEndsStartUp()
+{
+    TestApp t;
+    QVERIFY(QDir(t.folder.path()).mkdir(QStringLiteral("language.ini")));
+    DialogDriver driver(Act::Ok);
+    QVERIFY(!Sprache_laden(t.app));
+    QCOMPARE(driver.shown, 0);
+    QVERIFY(t.app.hasEnded());
+    QCOMPARE(t.prompts.messages(),
+             QStringList{kUnreadableAtStart + t.path(QStringLiteral("language.ini")) +
+                         QStringLiteral(": not a regular file")});
+}
+
+// From the language menu the texts in use stay, and the program goes on.
+void LanguageTest::unreadableFileKeepsTexts()
+{
+    TestApp t;
+    const QString file =
+        t.writeFile(QStringLiteral("language.ini"),
+                    "[SPRACHE]\r\naktuell=TEST\r\n[TEST]\r\nTextStatus=Zustand\r\n");
+    QVERIFY(Sprache_laden(t.app));
+    QVERIFY(QFile::remove(file));
+    QVERIFY(QDir(t.folder.path()).mkdir(QStringLiteral("language.ini")));
+
+    DialogDriver driver(Act::Ok);
+    QVERIFY(!changeLanguage(t.app));
+    QCOMPARE(driver.shown, 0);
+    QVERIFY(!t.app.hasEnded());
+    QCOMPARE(t.app.texts.TextStatus, QStringLiteral("Zustand"));
+    QCOMPARE(t.prompts.messages(),
+             QStringList{kUnreadableLater + file + QStringLiteral(": not a regular file")});
+}
+
+void LanguageTest::permissionsOfOrdinaryUser_data()
+{
+    QTest::addColumn<int>("folderMode");
+    QTest::addColumn<int>("fileMode");
+    QTest::addColumn<QString>("loaded");
+    QTest::addColumn<QString>("dialogs");
+    QTest::addColumn<QString>("status");  // TextStatus after loading
+    QTest::addColumn<QString>("aktuell"); // as language.ini has it afterwards
+    QTest::addColumn<QString>("message"); // the start of the one message shown; "" for none
+
+    QTest::newRow("unreadable: the start-up ends")
+        << 0755 << 0000 << "0"
+        << "0" << QString() << QString() << kUnreadableAtStart;
+    QTest::newRow("read-only: the choice holds until the end")
+        << 0755 << 0444 << "1"
+        << "1"
+        << "Zustand" << QString() << kNotStored;
+    QTest::newRow("folder refuses new files: written in place") << 0555 << 0666 << "1"
+                                                                << "1"
+                                                                << "Zustand"
+                                                                << "DEUTSCH" << QString();
+}
+
+// Root reads and writes anything: these cases run as nobody.
+void LanguageTest::permissionsOfOrdinaryUser()
+{
+    QFETCH(int, folderMode);
+    QFETCH(int, fileMode);
+    QFETCH(QString, loaded);
+    QFETCH(QString, dialogs);
+    QFETCH(QString, status);
+    QFETCH(QString, aktuell);
+    QFETCH(QString, message);
+    if (!canRunAsUser())
+        QSKIP("setpriv is needed to drop root");
+
+    TestApp t;
+    const QByteArray before = "[SPRACHEN]\r\n1=DEUTSCH\r\n[DEUTSCH]\r\nTextStatus=Zustand\r\n";
+    const QString file = t.writeFile(QStringLiteral("language.ini"), before);
+    const auto setMode = [](const QString &path, int mode) {
+        return ::chmod(QFile::encodeName(path).constData(), mode_t(mode)) == 0;
+    };
+    QVERIFY(setMode(file, fileMode));
+    QVERIFY(setMode(t.folder.path(), folderMode));
+    const HelperRun run = runHelper({QStringLiteral("start"), t.folder.path()}, true);
+    QVERIFY(setMode(t.folder.path(), 0700));
+    QVERIFY(setMode(file, 0644));
+
+    QVERIFY(run.finished && !run.crashed);
+    QCOMPARE(run.output.value(QStringLiteral("loaded")), loaded);
+    QCOMPARE(run.output.value(QStringLiteral("dialogs")), dialogs);
+    QCOMPARE(run.output.value(QStringLiteral("TextStatus")), status);
+    const QString said = run.output.value(QStringLiteral("messages"));
+    if (message.isEmpty()) {
+        QCOMPARE(said, QString());
+    } else {
+        QString expected = message;
+        QVERIFY2(said.startsWith(expected.replace(QLatin1Char('\n'), QLatin1String("\\n"))),
+                 qPrintable(said));
+        QVERIFY2(said.contains(file + QStringLiteral(": Permission denied")), qPrintable(said));
+    }
+    QCOMPARE(ini::readValue(file, QStringLiteral("SPRACHE"), QStringLiteral("aktuell"), {}),
+             aktuell);
+    if (aktuell.isEmpty())
+        QCOMPARE(readFileBytes(file), before);
+}
+
+void LanguageTest::qtTexts_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("cancel");
+    QTest::addColumn<QString>("yes");
+    const bool french = QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) +
+                                      QStringLiteral("/qtbase_fr.qm"));
+    QTest::newRow("German") << "DEUTSCH"
+                            << "Abbrechen"
+                            << "&Ja";
+    QTest::newRow("English") << "ENGLISH"
+                             << "Cancel"
+                             << "&Yes";
+    QTest::newRow("unknown language") << "KLINGONISCH"
+                                      << "Cancel"
+                                      << "&Yes";
+    QTest::newRow("French, any case")
+        << "Francais" << (french ? "Annuler" : "Cancel") << (french ? "&Oui" : "&Yes");
+    QTest::newRow("French by its English name")
+        << "FRENCH" << (french ? "Annuler" : "Cancel") << (french ? "&Oui" : "&Yes");
+}
+
+// Qt's own texts (standard buttons, file and input dialogs) follow the language.
+void LanguageTest::qtTexts()
+{
+    QFETCH(QString, language);
+    QFETCH(QString, cancel);
+    QFETCH(QString, yes);
+    TestApp t;
+    t.writeFile(QStringLiteral("language.ini"),
+                "[SPRACHE]\r\naktuell=" + language.toUtf8() + "\r\n");
+    QVERIFY(Sprache_laden(t.app));
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), cancel);
+    QMessageBox box;
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::Cancel);
+    QCOMPARE(box.button(QMessageBox::Yes)->text(), yes);
+    QCOMPARE(box.button(QMessageBox::Cancel)->text(), cancel);
+}
+
+// Extras > Sprache switches Qt's texts too, in windows already open as well.
+void LanguageTest::qtTextsSwitchWithTheMenu()
+{
+    TestApp t;
+    QByteArray ini = readFileBytes(kShippedFolder + QStringLiteral("/language.ini"));
+    t.writeFile(QStringLiteral("language.ini"), "[SPRACHE]\r\naktuell=DEUTSCH\r\n" + ini);
+    mainform &mw = t.app.mainWindow();
+    QVERIFY(Sprache_laden(t.app));
+    QDialogButtonBox buttons(QDialogButtonBox::Cancel);
+    QCOMPARE(buttons.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("Abbrechen"));
+
+    DialogDriver driver(Act::Choose, QStringLiteral("ENGLISH"));
+    mw.menuItem(QStringLiteral("language"))->trigger();
+    QCOMPARE(driver.shown, 1);
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "&Yes"), QStringLiteral("&Yes"));
+    // Windows learn of it from an event posted to each.
+    QTRY_COMPARE(buttons.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("Cancel"));
+}
+
+namespace {
+
+// This binary's helper mode, for what must run as an ordinary user: "start
+// FOLDER" loads the language with FOLDER as program folder, choosing DEUTSCH
+// in the dialog, and prints "loaded=", "dialogs=", "TextStatus=" and
+// "messages=" (the message boxes, "|" between them, line breaks as "\n").
+int helperMain(const QStringList &args)
+{
+    ScriptedPrompts prompts;
+    SystemClock clock;
+    App app(args.at(2), prompts, clock);
+    DialogDriver driver(Act::Choose, QStringLiteral("DEUTSCH"));
+    const bool loaded = Sprache_laden(app);
+    QTextStream out(stdout);
+    out << "loaded=" << int(loaded) << "\ndialogs=" << driver.shown
+        << "\nTextStatus=" << app.texts.TextStatus
+        << "\nmessages=" << prompts.messages().join(QLatin1Char('|')).replace('\n', "\\n") << "\n";
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    if (argc > 1 && qstrcmp(argv[1], kHelperFlag) == 0)
+        return helperMain(app.arguments().mid(1));
+    LanguageTest test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_language.moc"

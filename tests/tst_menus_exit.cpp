@@ -1,4 +1,5 @@
 #include "core/app.h"
+#include "core/language/language.h"
 #include "core/mainform/control_tag.h"
 #include "core/mainform/mainform.h"
 #include "core/mainform/panel_bar.h"
@@ -43,6 +44,8 @@ private slots:
     void menuStopsPolling_data();
     void menuStopsPolling();
     void languageKeepsSettings();
+    void languageRefreshesStatus_data();
+    void languageRefreshesStatus();
     void help_data();
     void help();
     void saveFailureIsReported();
@@ -241,6 +244,63 @@ void tst_menus_exit::languageKeepsSettings()
     QVERIFY(t.prompts.shown.isEmpty());
     QCOMPARE(mw.Timer1().interval(), 10);
     QVERIFY(mw.Timer1().isRunning());
+}
+
+void tst_menus_exit::languageRefreshesStatus_data()
+{
+    QTest::addColumn<QString>("shown"); // "language text", "fixed text", "set directly"
+    QTest::newRow("language text and fixed pieces") << "language text";
+    QTest::newRow("fixed text") << "fixed text";
+    QTest::newRow("put on the panel directly") << "set directly";
+}
+
+// The status line shows its language texts in the new language at once; a text
+// in no language stays as it is.
+void tst_menus_exit::languageRefreshesStatus()
+{
+    QFETCH(QString, shown);
+    TestApp t;
+    copyShipped(t, QStringLiteral("language.ini"));
+    ini::writeValue(t.path(QStringLiteral("language.ini")), QStringLiteral("SPRACHE"),
+                    QStringLiteral("aktuell"), QStringLiteral("DEUTSCH"));
+    mainform &mw = t.app.mainWindow();
+    QVERIFY(Sprache_laden(t.app));
+    const QString german = t.app.texts.TextMessgeraetAktiviert;
+    const QString fixed = QStringLiteral("COM3: Permission denied");
+    const QString direct = QStringLiteral("Start über 'online'");
+    mw.fnUpdateStatus(StatusText(&LanguageTexts::TextMessgeraetAktiviert) +
+                      QStringLiteral(" COM3"));
+    if (shown == QLatin1String("fixed text"))
+        mw.fnUpdateStatus(fixed);
+    else if (shown == QLatin1String("set directly"))
+        mw.Status()->setPanelText(1, direct);
+
+    bool chose = false;
+    QTimer driver;
+    driver.setInterval(10);
+    QObject::connect(&driver, &QTimer::timeout, [&] {
+        QWidget *dialog = QApplication::activeModalWidget();
+        if (!dialog || dialog->objectName() != QLatin1String("foLanguage_def"))
+            return;
+        driver.stop();
+        dialog->findChild<QComboBox *>(QStringLiteral("cboLanguage"))
+            ->setEditText(QStringLiteral("ENGLISH"));
+        dialog->findChild<QPushButton *>(QStringLiteral("cmdOK"))->click();
+        chose = true;
+    });
+    driver.start();
+    mw.menuItem(QStringLiteral("language"))->trigger();
+
+    QVERIFY(chose);
+    const QString english = t.app.texts.TextMessgeraetAktiviert;
+    QVERIFY(english != german);
+    if (shown == QLatin1String("language text"))
+        QCOMPARE(mw.Status()->panelText(1), english + QStringLiteral(" COM3"));
+    else if (shown == QLatin1String("fixed text"))
+        QCOMPARE(mw.Status()->panelText(1), fixed);
+    else
+        QCOMPARE(mw.Status()->panelText(1), direct);
+    QCOMPARE(mw.Status1()->panelText(1), t.app.texts.TextStatus);
 }
 
 void tst_menus_exit::help_data()

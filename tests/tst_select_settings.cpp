@@ -680,6 +680,7 @@ void tst_select_settings::textsNotCutOff()
     select_settings &page = *opened;
 
     QCOMPARE(cutOffTexts(&page), QStringList());
+    QVERIFY2(titleFits(&page), qPrintable(QString::number(page.width())));
 }
 
 QTEST_MAIN(tst_select_settings)

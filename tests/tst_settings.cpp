@@ -1,3 +1,4 @@
+#include "core/language/language.h"
 #include "core/mainform/mainform.h"
 #include "core/mainform/panel_bar.h"
 #include "core/settings/settings.h"
@@ -6,12 +7,12 @@
 #include "platform/ports/serial_port.h"
 #include "platform/vb/vb_runtime.h"
 #include "tests/support/file_bytes.h"
+#include "tests/support/helper_process.h"
 #include "tests/support/test_app.h"
 
 #include "tests/support/pty_pair.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QtTest>
@@ -85,13 +86,12 @@ QStringList entriesOf(const QString &folder)
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-constexpr char kHelperFlag[] = "--helper";
-
 // This binary's helper mode, for what must run as an ordinary user or must die
 // half-way: "load FOLDER FILE" loads FILE with FOLDER as program folder; "save
 // FOLDER FILE [LIMIT]" loads it, changes baud and saves over it (answering Yes),
 // under a file size limit of LIMIT bytes when given, which kills the process in
-// the middle of the save as a crash would. Prints "result=", "error=", "status=".
+// the middle of the save as a crash would. Prints "result=", "error=", "status="
+// and "messages=" (the message boxes, "|" between them, line breaks as "\n").
 int helperMain(const QStringList &args)
 {
     ScriptedPrompts prompts;
@@ -112,37 +112,8 @@ int helperMain(const QStringList &args)
         out << "result=" << int(result) << "\nerror=" << error << "\n";
     }
     out << "status=" << app.mainWindow().Status()->panelText(1) << "\n";
+    out << "messages=" << prompts.messages().join(QLatin1Char('|')).replace('\n', "\\n") << "\n";
     return 0;
-}
-
-struct HelperRun {
-    bool finished = false;
-    bool crashed = false;
-    QMap<QString, QString> output;
-};
-
-// Runs the helper mode; asUser drops root to nobody, for whom permissions count.
-HelperRun runHelper(const QStringList &args, bool asUser)
-{
-    const QString self = QCoreApplication::applicationFilePath();
-    QProcess process;
-    if (asUser && ::geteuid() == 0)
-        process.start(QStringLiteral("setpriv"), QStringList{QStringLiteral("--reuid=nobody"),
-                                                             QStringLiteral("--regid=nogroup"),
-                                                             QStringLiteral("--clear-groups"), self,
-                                                             QString::fromLatin1(kHelperFlag)} +
-                                                     args);
-    else
-        process.start(self, QStringList{QString::fromLatin1(kHelperFlag)} + args);
-    HelperRun run;
-    run.finished = process.waitForFinished(30000);
-    run.crashed = process.exitStatus() == QProcess::CrashExit;
-    for (const QString &line : QString::fromUtf8(process.readAllStandardOutput()).split('\n')) {
-        const qsizetype equals = line.indexOf(QLatin1Char('='));
-        if (equals > 0)
-            run.output.insert(line.left(equals), line.mid(equals + 1));
-    }
-    return run;
 }
 
 const QString kScratchOfWaage = QStringLiteral("^\\.waage\\.cfg\\.mq-save-[A-Za-z0-9]{6}$");
@@ -180,6 +151,8 @@ private slots:
     void refusedValueWritesNothing();
     void unreadableFileIsReported_data();
     void unreadableFileIsReported();
+    void nulByteEndsItsLine();
+    void unreadableWaitTimeFileIsReported();
     void permissionsOfOrdinaryUser_data();
     void permissionsOfOrdinaryUser();
     void crashedSaveIsCleanedUp();
@@ -688,26 +661,26 @@ void tst_settings::refusedValueWritesNothing()
 }
 
 // Defaults from a file that could not be read must not pass for the user's
-// settings: the status says so, also after the link status of loading and start-up.
+// settings: a message in the program's language and the status say so, also
+// after the link status of loading and start-up.
 void tst_settings::unreadableFileIsReported_data()
 {
-    QTest::addColumn<QByteArray>("content"); // empty: a folder in its place
-    QTest::addColumn<QString>("problem");
+    QTest::addColumn<bool>("missing"); // else a folder in the file's place
+    QTest::addColumn<QString>("language");
     QTest::addColumn<bool>("startUp");
     for (const bool startUp : {false, true}) {
         const char *how = startUp ? "start-up" : "load";
-        QTest::addRow("NUL byte, %s", how)
-            << QByteArray("[Port settings]\r\nbaud=300\r\n\0", 28) << "not a text file" << startUp;
-        QTest::addRow("folder, %s", how) << QByteArray() << "not a regular file" << startUp;
+        QTest::addRow("folder, English, %s", how) << false << "ENGLISH" << startUp;
+        QTest::addRow("folder, German, %s", how) << false << "DEUTSCH" << startUp;
     }
     // A missing file asks for another at start-up; loading it stays silent.
-    QTest::newRow("missing, load") << QByteArray("-") << QString() << false;
+    QTest::newRow("missing, load") << true << "ENGLISH" << false;
 }
 
 void tst_settings::unreadableFileIsReported()
 {
-    QFETCH(QByteArray, content);
-    QFETCH(QString, problem);
+    QFETCH(bool, missing);
+    QFETCH(QString, language);
     QFETCH(bool, startUp);
     TestApp t;
     // COM2, the default port, is a pty: loading opens it and shows the link status.
@@ -715,26 +688,70 @@ void tst_settings::unreadableFileIsReported()
     QVERIFY(pty.start());
     t.writeFile(QStringLiteral("mondrelquist.ini"),
                 "[waittime]\r\nm_waittime=1\r\n[ports]\r\nCOM2=" + pty.a.toUtf8() + "\r\n");
-    t.writeFile(QStringLiteral("language.ini"), "[SPRACHE]\r\naktuell=KEYS\r\n");
+    t.writeFile(QStringLiteral("language.ini"),
+                "[SPRACHE]\r\naktuell=" + language.toUtf8() + "\r\n");
     const QString file = t.path(QStringLiteral("waage.cfg"));
-    if (content.isEmpty())
+    if (!missing)
         QVERIFY(QDir(t.folder.path()).mkdir(QStringLiteral("waage.cfg")));
-    else if (content != "-")
-        t.writeFile(QStringLiteral("waage.cfg"), content);
 
     mainform &mw = t.app.mainWindow();
     if (startUp) {
         t.app.commandLine = file;
         mw.Form_Load();
     } else {
+        QVERIFY(Sprache_laden(t.app));
         Einstellungen_laden(t.app, file);
     }
     QVERIFY(mw.commport().portOpen());
     QCOMPARE(t.app.settings.baud, QStringLiteral("9600"));
-    if (problem.isEmpty())
+    if (missing) {
         QVERIFY2(!mw.Status()->panelText(1).contains(file), qPrintable(mw.Status()->panelText(1)));
-    else
-        QCOMPARE(mw.Status()->panelText(1), file + QStringLiteral(": ") + problem);
+        QCOMPARE(t.prompts.messages(), QStringList());
+        return;
+    }
+    const QString problem = file + QStringLiteral(": not a regular file");
+    QCOMPARE(mw.Status()->panelText(1), problem);
+    const QString lead =
+        language == QLatin1String("DEUTSCH")
+            ? QStringLiteral("Die Einstellungsdatei kann nicht gelesen werden; es gelten die "
+                             "Standardeinstellungen.")
+            : QStringLiteral("The settings file cannot be read; the default settings apply.");
+    QCOMPARE(t.prompts.messages(), QStringList{lead + QStringLiteral("\n\n") + problem});
+}
+
+// A NUL byte ends the value of its line; the file is no less a settings file.
+void tst_settings::nulByteEndsItsLine()
+{
+    TestApp t;
+    isolatePorts(t);
+    const QString file = t.writeFile(QStringLiteral("waage.cfg"),
+                                     QByteArray("[Port settings]\r\nbaud=300\0\x01\r\n"
+                                                "portnum=5\r\n[Gauge]\r\nmw_start=3\r\n",
+                                                61));
+    QCOMPARE(Einstellungen_laden(t.app, file), QString());
+    QCOMPARE(t.app.settings.baud, QStringLiteral("300"));
+    QCOMPARE(t.app.settings.portnum, QStringLiteral("5"));
+    QCOMPARE(t.app.settings.mw_start, qint16(3));
+    QCOMPARE(t.prompts.messages(), QStringList());
+}
+
+// Without mondrelquist.ini's ports the COM numbers name other devices: say so.
+void tst_settings::unreadableWaitTimeFileIsReported()
+{
+    TestApp t;
+    QVERIFY(QDir(t.folder.path()).mkdir(QStringLiteral("mondrelquist.ini")));
+    const QString file =
+        t.writeFile(QStringLiteral("waage.cfg"), "[Port settings]\r\nportnum=TCP/IP\r\n");
+    t.app.m_waittime = 7;
+
+    const QString problem = t.path(QStringLiteral("mondrelquist.ini: not a regular file"));
+    QCOMPARE(Einstellungen_laden(t.app, file), problem);
+    QCOMPARE(t.app.m_waittime, 1.0);
+    QCOMPARE(t.app.mainWindow().Status()->panelText(1), problem);
+    QCOMPARE(t.prompts.messages(),
+             QStringList{QStringLiteral("mondrelquist.ini cannot be read; a receive timeout of 1 "
+                                        "second and the usual COM port devices apply.\n\n") +
+                         problem});
 }
 
 // Root may read and write anything: these cases run as nobody.
@@ -743,15 +760,24 @@ void tst_settings::permissionsOfOrdinaryUser_data()
     QTest::addColumn<QString>("command");
     QTest::addColumn<int>("folderMode");
     QTest::addColumn<int>("fileMode");
+    QTest::addColumn<int>("iniMode");    // of mondrelquist.ini
     QTest::addColumn<QString>("result"); // SaveResult as a number; empty for loading
     QTest::addColumn<bool>("written");
-    QTest::addColumn<QString>("message"); // in the status panel, or in the error
-    QTest::newRow("unreadable file loads as defaults with a status")
-        << "load" << 0755 << 0000 << QString() << false << "waage.cfg: Permission denied";
+    QTest::addColumn<QStringList>("said"); // in the status panel, the error or a message
+    QTest::newRow("unreadable file loads as defaults with a message")
+        << "load" << 0755 << 0000 << 0644 << QString() << false
+        << QStringList{"messages=The settings file cannot be read; the default settings "
+                       "apply.\\n\\n",
+                       "waage.cfg: Permission denied"};
+    QTest::newRow("unreadable mondrelquist.ini is reported")
+        << "load" << 0755 << 0644 << 0000 << QString() << false
+        << QStringList{"mondrelquist.ini: Permission denied",
+                       "messages=mondrelquist.ini cannot be read; a receive timeout of 1 "
+                       "second and the usual COM port devices apply.\\n\\n"};
     QTest::newRow("folder refuses new files: written in place")
-        << "save" << 0555 << 0666 << "0" << true << "not atomically";
+        << "save" << 0555 << 0666 << 0644 << "0" << true << QStringList{"not atomically"};
     QTest::newRow("read-only file is not replaced")
-        << "save" << 0777 << 0444 << "2" << false << "Permission denied";
+        << "save" << 0777 << 0444 << 0644 << "2" << false << QStringList{"Permission denied"};
 }
 
 void tst_settings::permissionsOfOrdinaryUser()
@@ -759,16 +785,18 @@ void tst_settings::permissionsOfOrdinaryUser()
     QFETCH(QString, command);
     QFETCH(int, folderMode);
     QFETCH(int, fileMode);
+    QFETCH(int, iniMode);
     QFETCH(QString, result);
     QFETCH(bool, written);
-    QFETCH(QString, message);
-    if (::geteuid() == 0 && QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+    QFETCH(QStringList, said);
+    if (!canRunAsUser())
         QSKIP("setpriv is needed to drop root");
     TestApp t;
     const QString program = t.path(QStringLiteral("program"));
     QVERIFY(QDir(t.folder.path()).mkdir(QStringLiteral("program")));
-    t.writeFile(QStringLiteral("program/mondrelquist.ini"),
-                "[ports]\r\nCOM2=/nonexistent/ttyB\r\n");
+    const QString ini = t.writeFile(QStringLiteral("program/mondrelquist.ini"),
+                                    "[ports]\r\nCOM2=/nonexistent/ttyB\r\n");
+    QVERIFY(setMode(ini, mode_t(iniMode)));
     const QByteArray before = "[Port settings]\r\nbaud=300\r\n";
     const QString file = t.writeFile(QStringLiteral("waage.cfg"), before);
     const ino_t inode = statOf(file).st_ino;
@@ -779,9 +807,11 @@ void tst_settings::permissionsOfOrdinaryUser()
 
     QVERIFY(run.finished && !run.crashed);
     QCOMPARE(run.output.value(QStringLiteral("result")), result);
-    const QString said = run.output.value(QStringLiteral("status")) + QLatin1Char('|') +
-                         run.output.value(QStringLiteral("error"));
-    QVERIFY2(said.contains(message), qPrintable(said));
+    QString output;
+    for (auto line = run.output.cbegin(); line != run.output.cend(); ++line)
+        output += line.key() + QLatin1Char('=') + line.value() + QLatin1Char('\n');
+    for (const QString &part : said)
+        QVERIFY2(output.contains(part), qPrintable(output));
     QVERIFY(setMode(file, 0644));
     QCOMPARE(readFileBytes(file).contains("baud=4800"), written);
     if (!written)

@@ -572,7 +572,7 @@ void tst_timer_def::okChecksWhatTheTimerUses()
 void tst_timer_def::okOnShippedSettings()
 {
     TestApp t;
-    QCOMPARE(readSettingsRecord(t.app, kShippedSettings), QString());
+    QCOMPARE(readSettingsRecord(t.app, kShippedSettings).settingsFile, QString());
     QCOMPARE(t.app.settings.anz_mess, QStringLiteral("0"));
     timer_def *w = openTimer(t.app);
     QVERIFY(w);

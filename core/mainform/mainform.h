@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/mainform/limits.h"
+#include "core/mainform/status_text.h"
 
 #include <QList>
 #include <QMainWindow>
@@ -52,7 +53,8 @@ public:
     // Start-up: language, settings file, connection, main timer.
     void Form_Load();
     // Shows a status text in panel 1 of Status unless it repeats the last one.
-    bool fnUpdateStatus(const QString &strStatus);
+    // The language texts in it follow a change of language (refreshStatus).
+    bool fnUpdateStatus(const StatusText &strStatus);
     // Non-zero when a COM port of that number exists.
     int ComPortVorhanden(qint16 port) const;
     // Reopening of the instrument link at every settings load. Returns why the
@@ -113,6 +115,9 @@ private:
     void createSysTray();
     void closeSocketForExit();
     void setMenuCaptions();
+    // The status last shown by fnUpdateStatus, in the language now loaded,
+    // unless another text has replaced it on the panel since.
+    void refreshStatus();
     void openConnection();
     void prepareMode();
     QString portSettingsText() const;
@@ -139,7 +144,7 @@ private:
     void goOffline();
     void startMeasurementTimer();
     void showOnline();
-    void showOffline(const QString &status);
+    void showOffline(const StatusText &status);
     void showLinkError(const QString &error);
     // A link that did not open or broke: the window offline, with the reason.
     void showLinkDown(const QString &reason);
@@ -184,6 +189,7 @@ private:
     DocumentViewer *m_helpViewer = nullptr;
     bool m_unloadRequested = false;
     QString strLetzterStatus;
+    StatusText m_status; // what strLetzterStatus was made of
     QString m_lastSocketError;
     bool m_commandRunning = false; // an instrument command is being sent or answered
     QList<int> m_pendingCommands;  // Action rows pressed meanwhile, oldest first

@@ -70,7 +70,7 @@ void mainform::showOnline()
     setTag(m_Command5[7], vb::BoolText(true));
 }
 
-void mainform::showOffline(const QString &status)
+void mainform::showOffline(const StatusText &status)
 {
     m_Command5[7]->setText(QStringLiteral("O&nline"));
     vb::setCaption(m_MesswertAnzeige, QStringLiteral("Offline"));
@@ -80,8 +80,8 @@ void mainform::showOffline(const QString &status)
 
 void mainform::showLinkDown(const QString &reason)
 {
-    showOffline(m_app.texts.TextMessgeraetInaktiv + QStringLiteral(" (") + reason +
-                QLatin1Char(')'));
+    showOffline(StatusText(&LanguageTexts::TextMessgeraetInaktiv) + QStringLiteral(" (") + reason +
+                QStringLiteral(")"));
 }
 
 QString mainform::comLinkText(const QString &reason) const
@@ -98,7 +98,7 @@ void mainform::resetConnection()
         return;
     if (!isOnline()) {
         showOnline();
-        fnUpdateStatus(m_app.texts.TextMessgeraetAktiviert);
+        fnUpdateStatus(&LanguageTexts::TextMessgeraetAktiviert);
     }
     // Open, but not with the line settings the user chose.
     showLinkError(refused);
@@ -108,7 +108,7 @@ bool mainform::reopenComPort(QString &refusedSettings)
 {
     if (m_commport->portOpen()) {
         m_commport->setPortOpen(false);
-        showOffline(m_app.texts.TextMessgeraetInaktiv);
+        showOffline(&LanguageTexts::TextMessgeraetInaktiv);
     }
     refusedSettings = applyPortSettings();
     QThread::msleep(50);
@@ -117,7 +117,7 @@ bool mainform::reopenComPort(QString &refusedSettings)
         showLinkDown(comLinkText(opened.errorText));
         return false;
     }
-    fnUpdateStatus(m_app.texts.TextMessgeraetAktiviert + QStringLiteral(" COM") +
+    fnUpdateStatus(StatusText(&LanguageTexts::TextMessgeraetAktiviert) + QStringLiteral(" COM") +
                    m_app.settings.portnum);
     return true;
 }
@@ -141,15 +141,16 @@ void mainform::startMeasurementTimer()
 {
     m_Timer1->setInterval(10);
     showOnline();
-    fnUpdateStatus(m_app.texts.TextMessgeraetAktiviert);
+    fnUpdateStatus(&LanguageTexts::TextMessgeraetAktiviert);
     if (m_app.settings.modus != QLatin1String("TIMER"))
         return;
     m_app.lMesswertZaehler = 0;
     const auto first = vb::CDateTime(m_app.settings.d_start, m_app.settings.t_start);
     m_app.dtNaechsteMessung = first ? vb::DateTimeText(*first) : QString();
-    const QString text = m_app.texts.TextTimerAktivStart + m_app.dtNaechsteMessung;
+    const StatusText text =
+        StatusText(&LanguageTexts::TextTimerAktivStart) + m_app.dtNaechsteMessung;
     if (isMinimized())
-        setWindowTitle(text);
+        setWindowTitle(text.in(m_app.texts));
     else
         fnUpdateStatus(text);
     showOnline();
@@ -161,7 +162,7 @@ void mainform::startMeasurementTimer()
 void mainform::goOffline()
 {
     m_Timer1->setInterval(0);
-    showOffline(m_app.texts.TextMessgeraetInaktiv);
+    showOffline(&LanguageTexts::TextMessgeraetInaktiv);
     if (vb::IsNumeric(m_app.settings.portnum)) {
         if (m_commport->portOpen())
             m_commport->setPortOpen(false);
@@ -194,7 +195,7 @@ void mainform::toggleOnline()
     }
     m_Timer1->setInterval(10);
     showOnline();
-    fnUpdateStatus(m_app.texts.TextMessgeraetAktiviert + QLatin1Char(' ') +
+    fnUpdateStatus(StatusText(&LanguageTexts::TextMessgeraetAktiviert) + QStringLiteral(" ") +
                    (com ? QStringLiteral("COM") + portnum : portnum));
 }
 
@@ -268,7 +269,7 @@ bool mainform::reconnectForCommand(CommandLink &link)
 {
     if (m_commport->portOpen()) {
         m_commport->setPortOpen(false);
-        showOffline(m_app.texts.TextMessgeraetInaktiv);
+        showOffline(&LanguageTexts::TextMessgeraetInaktiv);
     }
     // Given over TCP as well; it takes effect at the port's next opening.
     if (const ControlStatus set = m_commport->setSettings(portSettingsText()); !set) {
@@ -291,7 +292,7 @@ bool mainform::reconnectForCommand(CommandLink &link)
         return false;
     }
     showOnline();
-    fnUpdateStatus(m_app.texts.TextMessgeraetAktiviert);
+    fnUpdateStatus(&LanguageTexts::TextMessgeraetAktiviert);
     return true;
 }
 

@@ -107,16 +107,16 @@ bool mainform::readAndTest(QString &strTelegramm, QString &strEinheit, double &v
     if (strTelegramm.isEmpty())
         return false;
 
-    QString rejection;
+    StatusText::Text rejection = nullptr;
     if (!valueIsNumber) // a value that is no number is never sent, whatever the limits
-        rejection = m_app.texts.TextFehlerhafteDefinition;
+        rejection = &LanguageTexts::TextFehlerhafteDefinition;
     else if (isOn(s.stillstand) && strEinheit.isEmpty())
-        rejection = m_app.texts.TextKeinStillstand;
+        rejection = &LanguageTexts::TextKeinStillstand;
     else if (const double otg = limitValue(s.OTG); otg != 0 && value > otg)
-        rejection = m_app.texts.TextMesswertGroesserMaximum;
+        rejection = &LanguageTexts::TextMesswertGroesserMaximum;
     else if (const double utg = limitValue(s.UTG); utg != 0 && value < utg)
-        rejection = m_app.texts.TextMesswertKleinerMinimum;
-    if (rejection.isNull()) {
+        rejection = &LanguageTexts::TextMesswertKleinerMinimum;
+    if (!rejection) {
         m_ignoredLimits.note(s.OTG, s.UTG);
         return true;
     }
@@ -143,8 +143,9 @@ void mainform::runTimerEndTests()
     // Only the time of day of the next due moment counts, on today's date.
     if (QDateTime(m_app.clock().now().date(), next->time()) > *end) {
         Command5_Click(3);
-        fnUpdateStatus(m_app.texts.TextTimerGestoppt + QString::number(m_app.lMesswertZaehler) +
-                       m_app.texts.TextUndMesswerteGesendet);
+        fnUpdateStatus(StatusText(&LanguageTexts::TextTimerGestoppt) +
+                       QString::number(m_app.lMesswertZaehler) +
+                       &LanguageTexts::TextUndMesswerteGesendet);
     }
 }
 
@@ -161,7 +162,7 @@ void mainform::runTriggers(double value, double &dblDelta, double &dblSekunden)
     const QDateTime now = m_app.clock().now();
     const auto start = vb::CDateTime(s.d_start, s.t_start);
     if (start && now < *start) {
-        fnUpdateStatus(m_app.texts.TextTimerAktivStart + m_app.dtNaechsteMessung);
+        fnUpdateStatus(StatusText(&LanguageTexts::TextTimerAktivStart) + m_app.dtNaechsteMessung);
         return;
     }
     auto next = vb::CDateTime(m_app.dtNaechsteMessung);
@@ -271,7 +272,7 @@ void mainform::sendValue(QString &strTelegramm, QString &strEinheit, double valu
 // lower limit) or a reading times out.
 void mainform::waitForUnloading(QString &strTelegramm, QString &strEinheit)
 {
-    fnUpdateStatus(m_app.texts.TextWarteAufEntlastung);
+    fnUpdateStatus(&LanguageTexts::TextWarteAufEntlastung);
     const double utg = limitValue(m_app.settings.UTG);
     double value = 0.0;
     do {

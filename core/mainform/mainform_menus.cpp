@@ -102,11 +102,11 @@ void mainform::language_Click()
 {
     const int interval = m_Timer1->interval();
     m_Timer1->setInterval(0);
-    fnSpracheWaehlen(m_app);
-    if (!Sprache_laden(m_app))
-        return;
-    setMenuCaptions();
-    m_Status1->setPanelText(1, m_app.texts.TextStatus);
+    if (changeLanguage(m_app)) {
+        setMenuCaptions();
+        m_Status1->setPanelText(1, m_app.texts.TextStatus);
+        refreshStatus();
+    }
     // The link stayed open: polling goes on as before the dialog.
     m_Timer1->setInterval(interval);
 }

@@ -70,7 +70,7 @@ void mainform::Form_Load()
         return;
     setMenuCaptions();
     m_Status1->setPanelText(1, m_app.texts.TextStatus);
-    fnUpdateStatus(m_app.texts.TextFrmJSLink_Label1Caption);
+    fnUpdateStatus(&LanguageTexts::TextFrmJSLink_Label1Caption);
     // Last, so that a notice about the keys joins the connection's texts.
     const auto pollKeysToo = qScopeGuard([this] { startKeyPolling(); });
     // A child of the window, so its items live as long as the window. Why other
@@ -113,7 +113,7 @@ void mainform::Form_Load()
         m_Command5[7]->setText(QStringLiteral("O&nline"));
         vb::setCaption(m_MesswertAnzeige, QStringLiteral("Offline"));
         setTag(m_Command5[7], vb::BoolText(false));
-        fnUpdateStatus(m_app.texts.TextMessgeraetInaktiv);
+        fnUpdateStatus(&LanguageTexts::TextMessgeraetInaktiv);
     }
 
     if (m_app.settings.portnum == QLatin1String("TCP/IP") ||
@@ -169,7 +169,7 @@ ControlStatus mainform::openComPort(const QString &refusedSettings)
     setTag(m_Command5[7], vb::BoolText(true));
     m_Command5[7]->setText(QStringLiteral("Offline"));
     vb::setCaption(m_MesswertAnzeige, QStringLiteral("O&nline"));
-    fnUpdateStatus(m_app.texts.TextMessgeraetAktiviert + QStringLiteral(" COM") +
+    fnUpdateStatus(StatusText(&LanguageTexts::TextMessgeraetAktiviert) + QStringLiteral(" COM") +
                    m_app.settings.portnum);
     // Open, but not with the line settings the user chose.
     showLinkError(refusedSettings);
@@ -284,13 +284,22 @@ void mainform::pollKeysWhileIdle()
     pollKeys();
 }
 
-bool mainform::fnUpdateStatus(const QString &strStatus)
+bool mainform::fnUpdateStatus(const StatusText &strStatus)
 {
-    if (strStatus != strLetzterStatus) {
-        m_Status->setPanelText(1, strStatus);
-        strLetzterStatus = strStatus;
+    const QString text = strStatus.in(m_app.texts);
+    m_status = strStatus;
+    if (text != strLetzterStatus) {
+        m_Status->setPanelText(1, text);
+        strLetzterStatus = text;
     }
     return true;
+}
+
+void mainform::refreshStatus()
+{
+    // A text put on the panel directly, such as the start-up's, is no language text.
+    if (m_Status->panelText(1) == strLetzterStatus)
+        fnUpdateStatus(m_status);
 }
 
 int mainform::ComPortVorhanden(qint16 port) const
@@ -307,7 +316,8 @@ void mainform::showLinkError(const QString &error)
 
 void mainform::showTcpStatus(const QString &stateText)
 {
-    fnUpdateStatus(m_app.texts.TextMessgeraetAktiviert + QStringLiteral(" TCP/IP ") + stateText);
+    fnUpdateStatus(StatusText(&LanguageTexts::TextMessgeraetAktiviert) +
+                   QStringLiteral(" TCP/IP ") + stateText);
     // State 9: the connection already failed while connecting.
     if (m_Winsock1->State() == winsock::kError)
         showLinkDown(m_lastSocketError.isEmpty()

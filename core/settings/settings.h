@@ -15,15 +15,22 @@ bool WriteINI(const QString &key, const QString &value, const QString &file,
 
 // Loads the settings file into the record and brings the main window and the
 // instrument link into line with it. A missing file gives the defaults; so does
-// one that cannot be read, and then the last status of loading says which file
-// and why; that text is returned ("" when the file was read or is missing).
+// one that cannot be read, and so does mondrelquist.ini for the receive timeout:
+// then a message box and the last status of loading say which file and why;
+// that status text is returned ("" when the files were read or are missing).
 // A COM port that is there but will not open (device unavailable) shows the
 // port settings page modally first, and loading goes on after it.
 QString Einstellungen_laden(App &app, const QString &file);
+
+// Why files that exist could not be read ("<file>: <cause>"); "" for a file
+// that was read or is missing.
+struct UnreadableFiles {
+    QString settingsFile;
+    QString mondrelquistIni;
+};
 // Only the reading part of loading: fills the record (defaults for a missing
-// file) and touches neither the windows nor the link. Returns why an existing
-// file could not be read ("" when it was read or is missing).
-QString readSettingsRecord(App &app, const QString &file);
+// file) and touches neither the windows nor the link.
+UnreadableFiles readSettingsRecord(App &app, const QString &file);
 
 enum class SaveResult { Saved, Declined, Failed };
 // Writes the record into file. An existing file (other than a tmp.cfg scratch
@@ -37,5 +44,6 @@ SaveResult Einstellungen_speichern(App &app, const QString &file, QString *error
 // True when both files can be read and hold the same bytes.
 bool fnDateienGleich(const QString &file1, const QString &file2);
 
-// The receive timeout from mondrelquist.ini in the program folder, in seconds.
-double readWaitTime(const App &app);
+// The receive timeout from mondrelquist.ini in the program folder, in seconds;
+// problem (optional) says why the file exists but could not be read.
+double readWaitTime(const App &app, QString *problem = nullptr);

@@ -2,6 +2,7 @@
 
 #include "core/app.h"
 #include "core/delivery/find_application.h"
+#include "core/language/language.h"
 #include "core/mainform/control_tag.h"
 #include "core/mainform/mainform.h"
 #include "core/mainform/panel_bar.h"
@@ -11,9 +12,11 @@
 #include "platform/clock.h"
 #include "platform/ini/ini_file.h"
 #include "platform/ports/serial_port.h"
+#include "platform/prompts.h"
 #include "platform/vb/vb_runtime.h"
 
 #include <QPushButton>
+#include <QStringList>
 
 namespace {
 
@@ -140,6 +143,37 @@ void readFilterToDichte(App &app, const Reader &in)
         s.st_dichte = *dichte;
 }
 
+void showUnreadable(App &app, const QString &problem, const QString &german, const QString &english)
+{
+    if (!problem.isEmpty())
+        app.prompts().message(inProgramLanguage(app, german, english) + QStringLiteral("\n\n") +
+                                  problem,
+                              programTitle());
+}
+
+// Defaults in place of the user's settings must not pass unnoticed. Returns the status text.
+QString reportUnreadable(App &app, const UnreadableFiles &unreadable)
+{
+    showUnreadable(app, unreadable.settingsFile,
+                   QStringLiteral("Die Einstellungsdatei kann nicht gelesen werden; es gelten "
+                                  "die Standardeinstellungen."),
+                   QStringLiteral("The settings file cannot be read; the default settings "
+                                  "apply."));
+    showUnreadable(app, unreadable.mondrelquistIni,
+                   QStringLiteral("mondrelquist.ini kann nicht gelesen werden; es gelten 1 "
+                                  "Sekunde Empfangs-Timeout und die übliche Zuordnung der "
+                                  "COM-Ports."),
+                   QStringLiteral("mondrelquist.ini cannot be read; a receive timeout of 1 "
+                                  "second and the usual COM port devices apply."));
+    QStringList status{unreadable.settingsFile, unreadable.mondrelquistIni};
+    status.removeAll(QString());
+    const QString text = status.join(QStringLiteral("; "));
+    // Last, so that the link status does not hide that these are only defaults.
+    if (!text.isEmpty())
+        app.mainWindow().fnUpdateStatus(text);
+    return text;
+}
+
 void applyActionCaptions(App &app)
 {
     for (int i = 0; i <= 7; ++i) {
@@ -162,17 +196,21 @@ bool WriteINI(const QString &key, const QString &value, const QString &file, con
     return ini::writeValue(file, section, key, value);
 }
 
-double readWaitTime(const App &app)
+double readWaitTime(const App &app, QString *problem)
 {
-    return vb::Val(GetINI(QStringLiteral("m_waittime"), QStringLiteral("1"),
-                          app.programFile(QStringLiteral("mondrelquist.ini")),
-                          QStringLiteral("waittime")));
+    const ini::Snapshot file(app.programFile(QStringLiteral("mondrelquist.ini")));
+    if (problem)
+        *problem = file.problem();
+    return vb::Val(
+        file.value(QStringLiteral("waittime"), QStringLiteral("m_waittime"), QStringLiteral("1")));
 }
 
-QString readSettingsRecord(App &app, const QString &file)
+UnreadableFiles readSettingsRecord(App &app, const QString &file)
 {
+    UnreadableFiles unreadable;
     const Reader in{ini::Snapshot(file)};
-    app.m_waittime = readWaitTime(app);
+    unreadable.settingsFile = in.file.problem();
+    app.m_waittime = readWaitTime(app, &unreadable.mondrelquistIni);
     app.settings.AppList = readAppList(in.file);
     app.dtNaechsteMessung.clear();
     app.bSendNow = false;
@@ -180,14 +218,14 @@ QString readSettingsRecord(App &app, const QString &file)
     readKeyTables(app, in);
     readFilterToDichte(app, in);
     app.AppIndex = 0;
-    return in.file.problem();
+    return unreadable;
 }
 
 QString Einstellungen_laden(App &app, const QString &file)
 {
     mainform &mw = app.mainWindow();
     mw.setWindowTitle(mainCaption());
-    const QString unreadable = readSettingsRecord(app, file);
+    const UnreadableFiles unreadable = readSettingsRecord(app, file);
     setTimerButtons(app);
     // Tagged as the menu's: its Ok must not start the wizard in the middle of loading.
     if (mw.reopenLink().error == mscomm::kDeviceUnavailable)
@@ -198,8 +236,5 @@ QString Einstellungen_laden(App &app, const QString &file)
     mw.Status1()->setPanelText(3, app.strAusgabe);
     if (!app.settings.anwendung.isEmpty())
         fnFindeAnwendung(app);
-    // Last, so that the link status does not hide that these are only defaults.
-    if (!unreadable.isEmpty())
-        mw.fnUpdateStatus(unreadable);
-    return unreadable;
+    return reportUnreadable(app, unreadable);
 }

@@ -104,8 +104,12 @@ struct LineSyntax {
     QByteArrayView value;
 };
 
+// A NUL ends the line's text, as it ends the C string a profile reader sees;
+// the rest of the line is not read, and kept when the file is written.
 LineSyntax classify(QByteArrayView content)
 {
+    if (const qsizetype nul = content.indexOf('\0'); nul >= 0)
+        content.truncate(nul);
     const QByteArrayView text = trimmed(content);
     if (text.startsWith('[')) {
         const qsizetype close = text.indexOf(']');
@@ -171,7 +175,7 @@ struct Source {
 enum class LoadStatus { Loaded, Missing, Unusable };
 
 // Only regular files are read: a folder, a device or a pipe (which would block)
-// counts as unreadable, and so does a file holding a NUL byte.
+// counts as unreadable.
 LoadStatus load(const QString &file, Source &source, QString *why)
 {
     const QFileInfo info(file);
@@ -188,10 +192,6 @@ LoadStatus load(const QString &file, Source &source, QString *why)
     source.bytes = in.readAll();
     if (in.error() != QFileDevice::NoError) {
         *why = QStringLiteral("%1: %2").arg(file, in.errorString());
-        return LoadStatus::Unusable;
-    }
-    if (source.bytes.contains('\0')) {
-        *why = QStringLiteral("%1: not a text file").arg(file);
         return LoadStatus::Unusable;
     }
     source.encoding = isValidUtf8(source.bytes) ? Encoding::Utf8 : Encoding::Cp1252;
@@ -302,7 +302,7 @@ struct Document {
     }
 };
 
-// A line break would split the line; after a NUL the file no longer reads as text.
+// A line break would split the line; a NUL would end the value on reading.
 bool hasBreakingCharacter(const QString &text)
 {
     return text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r')) ||

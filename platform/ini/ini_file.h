@@ -16,9 +16,10 @@
 // Files are read as UTF-8 when valid (a BOM is allowed and kept), else as
 // Windows-1252, and written back in the encoding they were read in, also when a
 // file is replaced whole; new files are UTF-8. A character Windows-1252 lacks is
-// written as "?". A file that is not a regular file, cannot be read or holds a
-// NUL byte counts as missing for reading (Snapshot::problem says why) and is
-// never rewritten. Writing goes through file_replace (platform/file_replace.h):
+// written as "?". A NUL byte ends its line for reading; the line is kept as it
+// is on writing unless its key is written. A file that is not a regular file or
+// cannot be read counts as missing for reading (Snapshot::problem says why) and
+// is never rewritten. Writing goes through file_replace (platform/file_replace.h):
 // atomic, keeping owner, mode and symbolic links.
 namespace ini {
 
@@ -33,7 +34,7 @@ public:
     explicit Snapshot(const QString &file);
     QString value(const QString &section, const QString &key, const QString &defaultValue) const;
     // Why a file that exists could not be read ("<file>: Permission denied",
-    // "<file>: not a text file"); empty when it was read or does not exist.
+    // "<file>: not a regular file"); empty when it was read or does not exist.
     QString problem() const { return m_problem; }
 
 private:

@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QFile>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QRadioButton>
 #include <QStyle>
@@ -61,4 +62,14 @@ QStringList cutOffTexts(QWidget *root)
             cut << button->objectName() + QStringLiteral(": ") + button->text();
     }
     return cut;
+}
+
+bool titleFits(QWidget *window)
+{
+    window->adjustSize();
+    QFont bold = window->font();
+    bold.setBold(true);
+    const QFontMetrics metrics(bold);
+    return window->width() >=
+           metrics.horizontalAdvance(window->windowTitle()) + 15 * metrics.height() / 2;
 }
