@@ -87,6 +87,26 @@ public:
         XSync(m_display, False);
     }
 
+    // The modifier a lock key locks (Lock for Caps Lock, Mod2 for Num Lock here).
+    unsigned int modifierOf(KeySym lockKey) const
+    {
+        return XkbKeysymToModifiers(m_display, lockKey);
+    }
+
+    // Locks exactly the modifiers of mask among those of affected.
+    void setLocks(unsigned int affected, unsigned int mask)
+    {
+        XkbLockModifiers(m_display, XkbUseCoreKbd, affected, mask);
+        XSync(m_display, False);
+    }
+
+    unsigned int locks() const
+    {
+        XkbStateRec state{};
+        XkbGetState(m_display, XkbUseCoreKbd, &state);
+        return state.locked_mods;
+    }
+
 private:
     Display *m_display = nullptr;
     int m_min = 0;
@@ -302,6 +322,59 @@ private slots:
         const auto release =
             qScopeGuard([&] { m_keyboard->keybd_event(quint8(virtualKey), 0, KEYEVENTF_KEYUP); });
         QTRY_VERIFY(m_probe->isKeyDown(keycode));
+    }
+
+    // Letters arrive as written with Caps Lock or Num Lock on; the locks are
+    // as before afterwards, each toggled by a tap of its key in the text.
+    void typesAsWrittenWhateverTheLocks_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QStringList>("locksBefore");
+        QTest::addColumn<QStringList>("locksAfter");
+        const QStringList none;
+        const QStringList caps{QStringLiteral("Caps")};
+        const QStringList num{QStringLiteral("Num")};
+        const QStringList both = caps + num;
+        const auto row = [](const char *name, const char *text, const char *shown,
+                            const QStringList &before, const QStringList &after) {
+            QTest::newRow(name) << QString::fromUtf8(text) << QString::fromUtf8(shown) << before
+                                << after;
+        };
+        row("Caps Lock", "Abc XyZ 12,5 g", "Abc XyZ 12,5 g", caps, caps);
+        row("Num Lock", "Ab 7.5/2", "Ab 7.5/2", num, num);
+        row("both", "aBc 1,5 KG", "aBc 1,5 KG", both, both);
+        row("Caps Lock and spare keys", "\xC3\xA4 Ab \xC2\xB5g C", "\xC3\xA4 Ab \xC2\xB5g C", caps,
+            caps);
+        row("{CAPSLOCK} locks it at the end", "ab{CAPSLOCK}Cd", "abCd", none, caps);
+        row("{CAPSLOCK} unlocks it at the end", "ab{CAPSLOCK}Cd", "abCd", caps, none);
+        row("{NUMLOCK} with Caps Lock on", "a{NUMLOCK}B", "aB", caps, both);
+    }
+    void typesAsWrittenWhateverTheLocks()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        QFETCH(QStringList, locksBefore);
+        QFETCH(QStringList, locksAfter);
+        const unsigned int capsLock = m_probe->modifierOf(XK_Caps_Lock);
+        const unsigned int numLock = m_probe->modifierOf(XK_Num_Lock);
+        QVERIFY(capsLock != 0 && numLock != 0 && capsLock != numLock);
+        const auto maskOf = [&](const QStringList &locks) {
+            return (locks.contains(QStringLiteral("Caps")) ? capsLock : 0) |
+                   (locks.contains(QStringLiteral("Num")) ? numLock : 0);
+        };
+        const unsigned int both = capsLock | numLock;
+        m_probe->setLocks(both, maskOf(locksBefore));
+        const auto unlock = qScopeGuard([&] { m_probe->setLocks(both, 0); });
+        QCOMPARE(m_probe->locks() & both, maskOf(locksBefore));
+        m_line->clear();
+        QVERIFY(focus(m_line));
+        const QList<quint64> before = m_probe->snapshot();
+        const KeyboardStatus status = SendKeysEx(*m_keyboard, text + QStringLiteral("#"));
+        QVERIFY2(status, qPrintable(status.error));
+        QTRY_COMPARE(m_line->text(), shown + QStringLiteral("#"));
+        QCOMPARE(m_probe->locks() & both, maskOf(locksAfter));
+        QCOMPARE(m_probe->snapshot(), before);
     }
 
     // A key that cannot be sent stops the text, and the spare keys of the

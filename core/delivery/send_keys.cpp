@@ -217,6 +217,22 @@ private:
     QList<char32_t> m_characters;
 };
 
+// The keyboard's typing of one text, ended also when a key fails.
+class Typing {
+public:
+    explicit Typing(Keyboard &keyboard)
+        : m_keyboard(keyboard)
+    {
+        m_keyboard.beginTyping();
+    }
+    ~Typing() { m_keyboard.endTyping(); }
+    Typing(const Typing &) = delete;
+    Typing &operator=(const Typing &) = delete;
+
+private:
+    Keyboard &m_keyboard;
+};
+
 } // namespace
 
 KeyboardStatus SendKeysEx(Keyboard &keyboard, const QString &text)
@@ -226,6 +242,7 @@ KeyboardStatus SendKeysEx(Keyboard &keyboard, const QString &text)
     const std::vector<Step> steps = stepsOf(keyboard, text);
     if (steps.empty())
         return {};
+    const Typing typing(keyboard);
     if (KeyboardStatus status = keyboard.releaseModifiers(); !status)
         return status;
     SpareKeys spareKeys(keyboard);

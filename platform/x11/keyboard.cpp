@@ -148,6 +148,12 @@ struct SpareKey {
 };
 using SpareKeys = std::vector<SpareKey>;
 
+// One typing, from the outermost beginTyping to its endTyping.
+struct Typing {
+    int depth = 0;
+    unsigned int locks = 0; // the locked modifiers to lock again at its end
+};
+
 } // namespace
 
 struct X11Keyboard::Connection {
@@ -162,6 +168,7 @@ struct X11Keyboard::Connection {
     std::vector<KeySym> mapping; // the core keyboard mapping, row per keycode, for spare keys
     std::unique_ptr<XkbDescRec, XkbDescDeleter> xkb; // the layout, per group and level
     std::vector<SpareKeys> spares;                   // by nested mapCharacters calls, latest last
+    Typing typing;
 
     Connection(const QString &displayName, std::chrono::milliseconds settle)
         : settleTime(settle)
@@ -373,6 +380,24 @@ struct X11Keyboard::Connection {
         QTimer::singleShot(settleTime, &loop, &QEventLoop::quit);
         loop.exec();
     }
+
+    unsigned int lockedModifiers()
+    {
+        XkbStateRec state{};
+        XkbGetState(display, XkbUseCoreKbd, &state);
+        return state.locked_mods;
+    }
+
+    // After a lock key of the text: what it locked counts for the end of the
+    // typing, and the rest of the text is typed unlocked all the same.
+    void moveLocksToTypingEnd()
+    {
+        const unsigned int locked = lockedModifiers(); // answered after the key is handled
+        if (locked == 0)
+            return;
+        typing.locks ^= locked;
+        XkbLockModifiers(display, XkbUseCoreKbd, locked, 0);
+    }
 };
 
 X11Keyboard::X11Keyboard(const QString &displayName, std::chrono::milliseconds settleTime)
@@ -386,18 +411,46 @@ KeyboardStatus X11Keyboard::available() const
     return {m_x->error};
 }
 
+void X11Keyboard::beginTyping()
+{
+    Connection &x = *m_x;
+    if (!x.error.isEmpty() || x.typing.depth++ > 0)
+        return;
+    // VkKeyScanA's levels are those without modifiers and with Shift alone.
+    // With Caps Lock on, Shift+a gives "a", a alone "A", and XKB even turns
+    // the "ä" of a spare key into "Ä".
+    x.typing.locks = x.lockedModifiers();
+    if (x.typing.locks != 0)
+        XkbLockModifiers(x.display, XkbUseCoreKbd, x.typing.locks, 0);
+}
+
+void X11Keyboard::endTyping()
+{
+    Connection &x = *m_x;
+    if (x.typing.depth == 0 || --x.typing.depth > 0)
+        return;
+    // The state change reaches every client after the keys typed before it,
+    // so unlike a mapping change it needs no wait for the target.
+    if (x.typing.locks != 0)
+        XkbLockModifiers(x.display, XkbUseCoreKbd, x.typing.locks, x.typing.locks);
+    XSync(x.display, False);
+}
+
 KeyboardStatus X11Keyboard::keybd_event(quint8 virtualKey, quint8 /*scanCode*/, quint32 flags)
 {
-    if (!m_x->error.isEmpty())
-        return {m_x->error};
-    m_x->followMappingChanges();
-    const int keycode = m_x->keycodeOfVirtualKey(virtualKey);
+    Connection &x = *m_x;
+    if (!x.error.isEmpty())
+        return {x.error};
+    x.followMappingChanges();
+    const int keycode = x.keycodeOfVirtualKey(virtualKey);
     if (keycode == 0)
         return {QStringLiteral("The keyboard has no key for virtual key 0x%1.")
                     .arg(virtualKey, 2, 16, QLatin1Char('0'))};
-    XTestFakeKeyEvent(m_x->display, unsigned(keycode), (flags & KEYEVENTF_KEYUP) ? False : True,
-                      CurrentTime);
-    XFlush(m_x->display);
+    const bool release = (flags & KEYEVENTF_KEYUP) != 0;
+    XTestFakeKeyEvent(x.display, unsigned(keycode), release ? False : True, CurrentTime);
+    XFlush(x.display);
+    if (release && x.typing.depth > 0 && isLockKey(x.symAt(keycode, 0)))
+        x.moveLocksToTypingEnd();
     return {};
 }
 

@@ -32,8 +32,20 @@ public:
     // XTest extension). Every other call fails with the same text then.
     virtual KeyboardStatus available() const = 0;
 
+    // Starts the typing of one text; every other call of the typing comes
+    // before endTyping. Clears the locked modifiers (Caps Lock, Num Lock), so
+    // that each key gives the level VkKeyScanA names whatever the user locked.
+    // Calls nest: only the outermost pair acts.
+    virtual void beginTyping() = 0;
+
+    // Ends the typing: locks the modifiers that were locked at beginTyping,
+    // each toggled once more for every tap of its lock key in the text.
+    virtual void endTyping() = 0;
+
     // Presses (flags without KEYEVENTF_KEYUP) or releases (with it) the key of
-    // virtualKey. Fails when the keyboard has no key for virtualKey.
+    // virtualKey. While typing runs, a lock key toggles the lock that
+    // endTyping leaves behind instead of the one the text is typed with.
+    // Fails when the keyboard has no key for virtualKey.
     virtual KeyboardStatus keybd_event(quint8 virtualKey, quint8 scanCode, quint32 flags) = 0;
 
     // The key that types charCode (a Windows-1252 byte) on the current layout:
@@ -96,6 +108,8 @@ public:
     ~X11Keyboard() override;
 
     KeyboardStatus available() const override;
+    void beginTyping() override;
+    void endTyping() override;
     KeyboardStatus keybd_event(quint8 virtualKey, quint8 scanCode, quint32 flags) override;
     qint16 VkKeyScanA(char charCode) override;
     quint32 MapVirtualKeyA(quint32 code, quint32 mapType) override;
