@@ -243,21 +243,23 @@ KeyboardStatus SendKeysEx(Keyboard &keyboard, const QString &text)
     if (steps.empty())
         return {};
     const Typing typing(keyboard);
-    if (KeyboardStatus status = keyboard.releaseModifiers(); !status)
-        return status;
+    // A value cut short is worse than one with a key missing: every failure
+    // is skipped, and the first one is reported.
+    KeyboardStatus result = keyboard.releaseModifiers();
+    const auto note = [&result](const KeyboardStatus &status) {
+        if (result && !status)
+            result = status;
+    };
     SpareKeys spareKeys(keyboard);
     for (auto step = steps.begin(); step != steps.end(); ++step) {
-        KeyboardStatus status;
         if (step->onLayout) {
-            status = pressKey(keyboard, step->key);
+            note(pressKey(keyboard, step->key));
+        } else if (spareKeys.hold(step->character)) {
+            note(keyboard.typeCharacter(step->character));
         } else {
-            if (!spareKeys.hold(step->character))
-                status = spareKeys.mapRun(std::span(step, steps.end()));
-            if (status)
-                status = keyboard.typeCharacter(step->character);
+            const KeyboardStatus mapped = spareKeys.mapRun(std::span(step, steps.end()));
+            note(mapped ? keyboard.typeCharacter(step->character) : mapped);
         }
-        if (!status)
-            return status;
     }
-    return {};
+    return result;
 }

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <span>
+#include <utility>
 #include <vector>
 
 // X11 last: its macros (None, Bool, Status) break Qt headers.
@@ -141,10 +142,10 @@ struct XkbDescDeleter {
     void operator()(XkbDescPtr xkb) const { XkbFreeKeyboard(xkb, 0, True); }
 };
 
-// Characters on spare keys by one mapCharacters call.
+// Keysyms put on keycodes the mapping leaves empty.
 struct SpareKey {
     int keycode;
-    char32_t character;
+    KeySym keysym;
 };
 using SpareKeys = std::vector<SpareKey>;
 
@@ -152,6 +153,7 @@ using SpareKeys = std::vector<SpareKey>;
 struct Typing {
     int depth = 0;
     unsigned int locks = 0; // the locked modifiers to lock again at its end
+    SpareKeys spares;       // virtual keys the layout lacks
 };
 
 } // namespace
@@ -364,8 +366,7 @@ struct X11Keyboard::Connection {
             });
         for (const SpareKey &key : keys) {
             // Every column, so that Shift, Caps Lock or the group cannot change it.
-            const KeySym keysym = restoring ? kNoSymbol : keysymOfCharacter(key.character);
-            std::fill_n(row(key.keycode), symsPerKeycode, keysym);
+            std::fill_n(row(key.keycode), symsPerKeycode, restoring ? kNoSymbol : key.keysym);
         }
         XChangeKeyboardMapping(display, low->keycode, symsPerKeycode, row(low->keycode),
                                high->keycode - low->keycode + 1);
@@ -379,6 +380,32 @@ struct X11Keyboard::Connection {
         QEventLoop loop;
         QTimer::singleShot(settleTime, &loop, &QEventLoop::quit);
         loop.exec();
+    }
+
+    void giveBack(const SpareKeys &keys)
+    {
+        settle();
+        followMappingChanges();
+        changeRows(keys, true);
+    }
+
+    // The spare key of a virtual key's keysym for the rest of the typing; 0
+    // outside a typing, for no keysym and when no keycode is free.
+    int spareKeyOf(KeySym keysym)
+    {
+        if (typing.depth == 0 || keysym == kNoSymbol)
+            return 0;
+        const auto spare = std::find_if(typing.spares.begin(), typing.spares.end(),
+                                        [&](const SpareKey &k) { return k.keysym == keysym; });
+        if (spare != typing.spares.end())
+            return spare->keycode;
+        const std::vector<int> free = emptyKeycodes(1);
+        if (free.empty())
+            return 0;
+        const SpareKey key{free.front(), keysym};
+        changeRows({key}, false);
+        typing.spares.push_back(key);
+        return key.keycode;
     }
 
     unsigned int lockedModifiers()
@@ -429,6 +456,8 @@ void X11Keyboard::endTyping()
     Connection &x = *m_x;
     if (x.typing.depth == 0 || --x.typing.depth > 0)
         return;
+    if (!x.typing.spares.empty())
+        x.giveBack(std::exchange(x.typing.spares, {}));
     // The state change reaches every client after the keys typed before it,
     // so unlike a mapping change it needs no wait for the target.
     if (x.typing.locks != 0)
@@ -442,7 +471,9 @@ KeyboardStatus X11Keyboard::keybd_event(quint8 virtualKey, quint8 /*scanCode*/, 
     if (!x.error.isEmpty())
         return {x.error};
     x.followMappingChanges();
-    const int keycode = x.keycodeOfVirtualKey(virtualKey);
+    int keycode = x.keycodeOfVirtualKey(virtualKey);
+    if (keycode == 0)
+        keycode = x.spareKeyOf(keysymOfVirtualKey(virtualKey));
     if (keycode == 0)
         return {QStringLiteral("The keyboard has no key for virtual key 0x%1.")
                     .arg(virtualKey, 2, 16, QLatin1Char('0'))};
@@ -519,7 +550,7 @@ Keyboard::Mapping X11Keyboard::mapCharacters(const QList<char32_t> &characters)
                      .arg(QString::fromUcs4(characters.constData(), 1))}};
     SpareKeys keys;
     for (std::size_t i = 0; i < keycodes.size(); ++i)
-        keys.push_back({keycodes[i], characters.at(qsizetype(i))});
+        keys.push_back({keycodes[i], keysymOfCharacter(characters.at(qsizetype(i)))});
     m_x->changeRows(keys, false);
     m_x->spares.push_back(std::move(keys));
     return {{}, qsizetype(keycodes.size())};
@@ -531,8 +562,9 @@ KeyboardStatus X11Keyboard::typeCharacter(char32_t character)
         return {m_x->error};
     if (!m_x->spares.empty()) {
         const SpareKeys &keys = m_x->spares.back();
+        const KeySym keysym = keysymOfCharacter(character);
         const auto key = std::find_if(keys.begin(), keys.end(),
-                                      [&](const SpareKey &k) { return k.character == character; });
+                                      [&](const SpareKey &k) { return k.keysym == keysym; });
         if (key != keys.end()) {
             m_x->tap(key->keycode);
             return {};
@@ -546,8 +578,6 @@ void X11Keyboard::unmapCharacters()
 {
     if (m_x->spares.empty())
         return;
-    m_x->settle();
-    m_x->followMappingChanges();
-    m_x->changeRows(m_x->spares.back(), true);
+    m_x->giveBack(m_x->spares.back());
     m_x->spares.pop_back();
 }
