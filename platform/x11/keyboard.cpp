@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <span>
 #include <utility>
 #include <vector>
@@ -171,6 +172,7 @@ struct X11Keyboard::Connection {
     std::unique_ptr<XkbDescRec, XkbDescDeleter> xkb; // the layout, per group and level
     std::vector<SpareKeys> spares;                   // by nested mapCharacters calls, latest last
     Typing typing;
+    std::function<void(bool)> ownTypingHook;
 
     Connection(const QString &displayName, std::chrono::milliseconds settle)
         : settleTime(settle)
@@ -433,6 +435,11 @@ X11Keyboard::X11Keyboard(const QString &displayName, std::chrono::milliseconds s
 
 X11Keyboard::~X11Keyboard() = default;
 
+void X11Keyboard::setOwnTypingHook(std::function<void(bool running)> hook)
+{
+    m_x->ownTypingHook = std::move(hook);
+}
+
 KeyboardStatus X11Keyboard::available() const
 {
     return {m_x->error};
@@ -443,6 +450,8 @@ void X11Keyboard::beginTyping()
     Connection &x = *m_x;
     if (!x.error.isEmpty() || x.typing.depth++ > 0)
         return;
+    if (x.ownTypingHook)
+        x.ownTypingHook(true);
     // VkKeyScanA's levels are those without modifiers and with Shift alone.
     // With Caps Lock on, Shift+a gives "a", a alone "A", and XKB even turns
     // the "ä" of a spare key into "Ä".
@@ -463,6 +472,8 @@ void X11Keyboard::endTyping()
     if (x.typing.locks != 0)
         XkbLockModifiers(x.display, XkbUseCoreKbd, x.typing.locks, x.typing.locks);
     XSync(x.display, False);
+    if (x.ownTypingHook)
+        x.ownTypingHook(false);
 }
 
 KeyboardStatus X11Keyboard::keybd_event(quint8 virtualKey, quint8 /*scanCode*/, quint32 flags)

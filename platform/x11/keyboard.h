@@ -4,6 +4,7 @@
 #include <QString>
 #include <QtGlobal>
 #include <chrono>
+#include <functional>
 #include <memory>
 
 // Outcome of a keyboard call: an empty error is success; otherwise the error
@@ -110,6 +111,11 @@ public:
     explicit X11Keyboard(const QString &displayName = {},
                          std::chrono::milliseconds settleTime = kDefaultSettleTime);
     ~X11Keyboard() override;
+
+    // Called with true when a typing starts, before its first key, and with
+    // false when it has ended and the server has handled its every key: the
+    // key state tells this program's own keys from other clients' by it.
+    void setOwnTypingHook(std::function<void(bool running)> hook);
 
     KeyboardStatus available() const override;
     void beginTyping() override;
