@@ -2,9 +2,10 @@
 // --target) on the current X display, through SendKeysEx and the XTest
 // keyboard, and prints characters per second and whether the text arrived
 // exactly:
-//  - a 200-character ASCII value string;
-//  - a string with 10 characters the US layout lacks, once per settle time of
-//    the spare keys (how long they stay mapped after the last key).
+//  - a 200-character ASCII value string, with Caps Lock off and on;
+//  - a string with 10 characters the US layout lacks, with Caps Lock off and
+//    on, and once per settle time of the spare keys (how long they stay
+//    mapped after the last key).
 // Run it on a display of its own: tests/support/run_on_private_display bench_keystrokes
 // Usage: bench_keystrokes [rounds per figure (default 5)]
 
@@ -22,6 +23,11 @@
 #include <cstdio>
 #include <functional>
 #include <unistd.h>
+
+// X11 last: its macros (None, Bool, Status) break Qt headers.
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
 
 namespace {
 
@@ -150,6 +156,20 @@ void print(const char *what, const Figure &figure, int rounds)
                 figure.exact, rounds);
 }
 
+// Locks or unlocks Caps Lock as its key would; false when the display would not.
+bool setCapsLock(bool on)
+{
+    Display *display = XOpenDisplay(nullptr);
+    if (!display)
+        return false;
+    const unsigned int lock = XkbKeysymToModifiers(display, XK_Caps_Lock);
+    XkbLockModifiers(display, XkbUseCoreKbd, lock, on ? lock : 0);
+    XkbStateRec state{};
+    XkbGetState(display, XkbUseCoreKbd, &state);
+    XCloseDisplay(display);
+    return lock != 0 && ((state.locked_mods & lock) != 0) == on;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -184,6 +204,14 @@ int main(int argc, char *argv[])
     }
     print("ASCII, 200 characters", measure(target, keyboard, ascii, rounds), rounds);
     print("foreign, default settle time", measure(target, keyboard, foreign, rounds), rounds);
+    if (!setCapsLock(true)) {
+        std::fprintf(stderr, "Caps Lock cannot be locked\n");
+        return 1;
+    }
+    print("ASCII, 200 characters, Caps Lock on", measure(target, keyboard, ascii, rounds), rounds);
+    print("foreign, default settle time, Caps Lock on", measure(target, keyboard, foreign, rounds),
+          rounds);
+    setCapsLock(false);
     for (const int settleMs : {0, 1, 2, 5, 10, 20, 50}) {
         X11Keyboard tuned({}, std::chrono::milliseconds(settleMs));
         const QByteArray what = "foreign, settle " + QByteArray::number(settleMs) + " ms";

@@ -36,8 +36,19 @@ void App::installWindows(std::unique_ptr<WindowList> windows)
 
 Keyboard &App::keyboard()
 {
-    if (!m_keyboard)
-        m_keyboard = std::make_unique<X11Keyboard>();
+    if (!m_keyboard) {
+        auto keyboard = std::make_unique<X11Keyboard>();
+        // A template that holds a hotkey's key must not press its button again.
+        keyboard->setOwnTypingHook([this](bool running) {
+            if (!m_keyState)
+                return;
+            if (running)
+                m_keyState->ownTypingStarts();
+            else
+                m_keyState->ownTypingEnded();
+        });
+        m_keyboard = std::move(keyboard);
+    }
     return *m_keyboard;
 }
 

@@ -38,6 +38,7 @@ public:
     Prompts &prompts() const { return m_prompts; }
     Clock &clock() const { return m_clock; }
     // Synthetic keystrokes; the X11 display's on first use unless a test installed another.
+    // The X11 keyboard tells the key state when its typing runs.
     Keyboard &keyboard();
     void installKeyboard(std::unique_ptr<Keyboard> keyboard);
     // Key states for the hotkeys; the X11 display's on first use unless a test installed another.

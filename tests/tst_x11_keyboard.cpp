@@ -1,6 +1,7 @@
 #include "core/delivery/send_keys.h"
 #include "platform/x11/keyboard.h"
 
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScopeGuard>
@@ -8,6 +9,7 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+#include <algorithm>
 #include <memory>
 
 // X11 last: its macros (None, Bool, Status) break Qt headers.
@@ -64,6 +66,28 @@ public:
         XSync(m_display, False);
     }
 
+    // Writes back a snapshot, in one change.
+    void restore(const QList<quint64> &snapshot)
+    {
+        std::vector<KeySym> syms(snapshot.begin() + 1, snapshot.end());
+        XChangeKeyboardMapping(m_display, m_min, int(snapshot.first()), syms.data(),
+                               m_max - m_min + 1);
+        XSync(m_display, False);
+    }
+
+    // Gives every keycode without keysyms one, so that no spare key is left.
+    void fillEmptyKeycodes()
+    {
+        QList<quint64> all = snapshot();
+        const auto perKeycode = qsizetype(all.first());
+        for (qsizetype row = 1; row < all.size(); row += perKeycode) {
+            const auto keysyms = all.sliced(row, perKeycode);
+            if (std::all_of(keysyms.begin(), keysyms.end(), [](quint64 s) { return s == 0; }))
+                all[row] = XK_VoidSymbol;
+        }
+        restore(all);
+    }
+
     int keycodeOf(KeySym keysym) const { return XKeysymToKeycode(m_display, keysym); }
 
     // Presses or releases a key as the user would.
@@ -87,10 +111,46 @@ public:
         XSync(m_display, False);
     }
 
+    // The modifier a lock key locks (Lock for Caps Lock, Mod2 for Num Lock here).
+    unsigned int modifierOf(KeySym lockKey) const
+    {
+        return XkbKeysymToModifiers(m_display, lockKey);
+    }
+
+    // Locks exactly the modifiers of mask among those of affected.
+    void setLocks(unsigned int affected, unsigned int mask)
+    {
+        XkbLockModifiers(m_display, XkbUseCoreKbd, affected, mask);
+        XSync(m_display, False);
+    }
+
+    unsigned int locks() const
+    {
+        XkbStateRec state{};
+        XkbGetState(m_display, XkbUseCoreKbd, &state);
+        return state.locked_mods;
+    }
+
 private:
     Display *m_display = nullptr;
     int m_min = 0;
     int m_max = 0;
+};
+
+// A line edit that takes the function keys pressed in it for itself, in
+// order (on X11, Qt's line edit would undo at F14).
+class LineEdit : public QLineEdit {
+public:
+    QList<int> functionKeys;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        if (event->key() >= Qt::Key_F1 && event->key() <= Qt::Key_F35)
+            functionKeys << event->key();
+        else
+            QLineEdit::keyPressEvent(event);
+    }
 };
 
 } // namespace
@@ -100,7 +160,7 @@ class TstX11Keyboard : public QObject {
     Q_OBJECT
 
     std::unique_ptr<QWidget> m_window;
-    QLineEdit *m_line = nullptr;
+    LineEdit *m_line = nullptr;
     QPlainTextEdit *m_plain = nullptr;
     std::unique_ptr<X11Keyboard> m_keyboard;
     std::unique_ptr<MappingProbe> m_probe;
@@ -116,7 +176,7 @@ private slots:
     {
         m_window = std::make_unique<QWidget>();
         auto *layout = new QVBoxLayout(m_window.get());
-        m_line = new QLineEdit;
+        m_line = new LineEdit;
         m_plain = new QPlainTextEdit;
         layout->addWidget(m_line);
         layout->addWidget(m_plain);
@@ -304,19 +364,128 @@ private slots:
         QTRY_VERIFY(m_probe->isKeyDown(keycode));
     }
 
-    // A key that cannot be sent stops the text, and the spare keys of the
-    // characters before it are given back all the same.
-    void restoresMappingWhenTypingStops()
+    // Letters arrive as written with Caps Lock or Num Lock on; the locks are
+    // as before afterwards, each toggled by a tap of its key in the text.
+    void typesAsWrittenWhateverTheLocks_data()
     {
-        const int f7 = m_probe->keycodeOf(XK_F7);
-        const QList<quint64> f7Syms = m_probe->keysyms(f7);
-        m_probe->setKeysyms(f7, QList<quint64>(f7Syms.size(), 0));
-        const auto restore = qScopeGuard([&] { m_probe->setKeysyms(f7, f7Syms); });
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QStringList>("locksBefore");
+        QTest::addColumn<QStringList>("locksAfter");
+        const QStringList none;
+        const QStringList caps{QStringLiteral("Caps")};
+        const QStringList num{QStringLiteral("Num")};
+        const QStringList both = caps + num;
+        const auto row = [](const char *name, const char *text, const char *shown,
+                            const QStringList &before, const QStringList &after) {
+            QTest::newRow(name) << QString::fromUtf8(text) << QString::fromUtf8(shown) << before
+                                << after;
+        };
+        row("Caps Lock", "Abc XyZ 12,5 g", "Abc XyZ 12,5 g", caps, caps);
+        row("Num Lock", "Ab 7.5/2", "Ab 7.5/2", num, num);
+        row("both", "aBc 1,5 KG", "aBc 1,5 KG", both, both);
+        row("Caps Lock and spare keys", "\xC3\xA4 Ab \xC2\xB5g C", "\xC3\xA4 Ab \xC2\xB5g C", caps,
+            caps);
+        row("{CAPSLOCK} locks it at the end", "ab{CAPSLOCK}Cd", "abCd", none, caps);
+        row("{CAPSLOCK} unlocks it at the end", "ab{CAPSLOCK}Cd", "abCd", caps, none);
+        row("{NUMLOCK} with Caps Lock on", "a{NUMLOCK}B", "aB", caps, both);
+    }
+    void typesAsWrittenWhateverTheLocks()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        QFETCH(QStringList, locksBefore);
+        QFETCH(QStringList, locksAfter);
+        const unsigned int capsLock = m_probe->modifierOf(XK_Caps_Lock);
+        const unsigned int numLock = m_probe->modifierOf(XK_Num_Lock);
+        QVERIFY(capsLock != 0 && numLock != 0 && capsLock != numLock);
+        const auto maskOf = [&](const QStringList &locks) {
+            return (locks.contains(QStringLiteral("Caps")) ? capsLock : 0) |
+                   (locks.contains(QStringLiteral("Num")) ? numLock : 0);
+        };
+        const unsigned int both = capsLock | numLock;
+        m_probe->setLocks(both, maskOf(locksBefore));
+        const auto unlock = qScopeGuard([&] { m_probe->setLocks(both, 0); });
+        QCOMPARE(m_probe->locks() & both, maskOf(locksBefore));
         m_line->clear();
         QVERIFY(focus(m_line));
         const QList<quint64> before = m_probe->snapshot();
-        QVERIFY(!SendKeysEx(*m_keyboard, QString::fromUtf8("1\xC3\xA4{F7}\xC3\xB6")));
-        QTRY_COMPARE(m_line->text(), QString::fromUtf8("1\xC3\xA4"));
+        const KeyboardStatus status = SendKeysEx(*m_keyboard, text + QStringLiteral("#"));
+        QVERIFY2(status, qPrintable(status.error));
+        QTRY_COMPARE(m_line->text(), shown + QStringLiteral("#"));
+        QCOMPARE(m_probe->locks() & both, maskOf(locksAfter));
+        QCOMPARE(m_probe->snapshot(), before);
+    }
+
+    // Function keys the layout has no keysym for (F13..F16 on the PC layout,
+    // F7 once taken off it) go out on spare keys, and the text goes on; the
+    // mapping is the same afterwards.
+    void typesKeysTheLayoutLacks_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QList<int>>("functionKeys");
+        QTest::addColumn<quint64>("takenOff"); // a keysym removed from the layout first
+        QTest::newRow("F13 to F16")
+            << QStringLiteral("1{F13}2{F14}3{F15}4{F16}5") << QStringLiteral("12345")
+            << QList<int>{Qt::Key_F13, Qt::Key_F14, Qt::Key_F15, Qt::Key_F16} << quint64(0);
+        QTest::newRow("F13 twice, Shift, spare characters")
+            << QString::fromUtf8("\xC3\xA4{F13}+{F13}X\xC3\xA4{f13}")
+            << QString::fromUtf8("\xC3\xA4X\xC3\xA4")
+            << QList<int>{Qt::Key_F13, Qt::Key_F13, Qt::Key_F13} << quint64(0);
+        QTest::newRow("F7 taken off the layout")
+            << QString::fromUtf8("1\xC3\xA4{F7}\xC3\xB6") << QString::fromUtf8("1\xC3\xA4\xC3\xB6")
+            << QList<int>{Qt::Key_F7} << quint64(XK_F7);
+    }
+    void typesKeysTheLayoutLacks()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        QFETCH(QList<int>, functionKeys);
+        QFETCH(quint64, takenOff);
+        const QList<quint64> layout = m_probe->snapshot();
+        const auto restore = qScopeGuard([&] { m_probe->restore(layout); });
+        if (takenOff != 0) {
+            const int keycode = m_probe->keycodeOf(takenOff);
+            m_probe->setKeysyms(keycode, QList<quint64>(m_probe->keysyms(keycode).size(), 0));
+        }
+        m_line->functionKeys.clear();
+        m_line->clear();
+        QVERIFY(focus(m_line));
+        const QList<quint64> before = m_probe->snapshot();
+        const KeyboardStatus status = SendKeysEx(*m_keyboard, text + QStringLiteral("#"));
+        QVERIFY2(status, qPrintable(status.error));
+        QTRY_COMPARE(m_line->text(), shown + QStringLiteral("#"));
+        QCOMPARE(m_line->functionKeys, functionKeys);
+        QCOMPARE(m_probe->snapshot(), before);
+    }
+
+    // With no keycode left for a spare key, what cannot be typed is skipped,
+    // the rest arrives and the status says what was missing.
+    void typesTheRestWithoutSpareKeys_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("F13") << QStringLiteral("a{F13}b") << QStringLiteral("ab")
+                             << QStringLiteral("virtual key 0x7c");
+        QTest::newRow("character") << QString::fromUtf8("a\xC3\xA4{F1}B") << QStringLiteral("aB")
+                                   << QString::fromUtf8("\"\xC3\xA4\"");
+    }
+    void typesTheRestWithoutSpareKeys()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        QFETCH(QString, error);
+        const QList<quint64> layout = m_probe->snapshot();
+        m_probe->fillEmptyKeycodes();
+        const auto restore = qScopeGuard([&] { m_probe->restore(layout); });
+        m_line->clear();
+        QVERIFY(focus(m_line));
+        const QList<quint64> before = m_probe->snapshot();
+        const KeyboardStatus status = SendKeysEx(*m_keyboard, text + QStringLiteral("#"));
+        QVERIFY2(status.error.contains(error), qPrintable(status.error));
+        QTRY_COMPARE(m_line->text(), shown + QStringLiteral("#"));
         QCOMPARE(m_probe->snapshot(), before);
     }
 

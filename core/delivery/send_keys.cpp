@@ -217,6 +217,22 @@ private:
     QList<char32_t> m_characters;
 };
 
+// The keyboard's typing of one text, ended also when a key fails.
+class Typing {
+public:
+    explicit Typing(Keyboard &keyboard)
+        : m_keyboard(keyboard)
+    {
+        m_keyboard.beginTyping();
+    }
+    ~Typing() { m_keyboard.endTyping(); }
+    Typing(const Typing &) = delete;
+    Typing &operator=(const Typing &) = delete;
+
+private:
+    Keyboard &m_keyboard;
+};
+
 } // namespace
 
 KeyboardStatus SendKeysEx(Keyboard &keyboard, const QString &text)
@@ -226,21 +242,24 @@ KeyboardStatus SendKeysEx(Keyboard &keyboard, const QString &text)
     const std::vector<Step> steps = stepsOf(keyboard, text);
     if (steps.empty())
         return {};
-    if (KeyboardStatus status = keyboard.releaseModifiers(); !status)
-        return status;
+    const Typing typing(keyboard);
+    // A value cut short is worse than one with a key missing: every failure
+    // is skipped, and the first one is reported.
+    KeyboardStatus result = keyboard.releaseModifiers();
+    const auto note = [&result](const KeyboardStatus &status) {
+        if (result && !status)
+            result = status;
+    };
     SpareKeys spareKeys(keyboard);
     for (auto step = steps.begin(); step != steps.end(); ++step) {
-        KeyboardStatus status;
         if (step->onLayout) {
-            status = pressKey(keyboard, step->key);
+            note(pressKey(keyboard, step->key));
+        } else if (spareKeys.hold(step->character)) {
+            note(keyboard.typeCharacter(step->character));
         } else {
-            if (!spareKeys.hold(step->character))
-                status = spareKeys.mapRun(std::span(step, steps.end()));
-            if (status)
-                status = keyboard.typeCharacter(step->character);
+            const KeyboardStatus mapped = spareKeys.mapRun(std::span(step, steps.end()));
+            note(mapped ? keyboard.typeCharacter(step->character) : mapped);
         }
-        if (!status)
-            return status;
     }
-    return {};
+    return result;
 }

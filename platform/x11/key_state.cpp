@@ -75,9 +75,8 @@ struct X11KeyState::Connection {
     int maxKeycode = 0;
     std::vector<KeySym> plainSyms; // each keycode's keysym without modifiers; empty: reload
     QHash<int, Source> sources;    // by XInput2 device id
-    Keycodes pressedSince;         // by a keyboard, since the key's last query
-    Keycodes heldByKeyboard;
-    Keycodes heldByXTest;
+    Keycodes pressedSince;         // since the key's last query
+    bool ownTyping = false;        // XTest presses are this program's own
     std::unique_ptr<QSocketNotifier> notifier;
 
     explicit Connection(const QString &displayName) { unavailable = open(displayName); }
@@ -108,7 +107,6 @@ struct X11KeyState::Connection {
         // Raw events of every device: the slaves' tell the keyboards from XTest.
         std::array<unsigned char, XIMaskLen(XI_LASTEVENT)> bits{};
         XISetMask(bits.data(), XI_RawKeyPress);
-        XISetMask(bits.data(), XI_RawKeyRelease);
         XISetMask(bits.data(), XI_HierarchyChanged);
         XIEventMask mask{XIAllDevices, int(bits.size()), bits.data()};
         XISelectEvents(display, DefaultRootWindow(display), &mask, 1);
@@ -129,6 +127,13 @@ struct X11KeyState::Connection {
                 takeEvents(1);
         });
         return {};
+    }
+
+    // Every event the server sent before now.
+    void takeAllEvents()
+    {
+        XSync(display, False);
+        takeEvents(XEventsQueued(display, QueuedAlready));
     }
 
     void takeEvents(int count)
@@ -157,9 +162,9 @@ struct X11KeyState::Connection {
             return;
         if (cookie.evtype == XI_HierarchyChanged) {
             sources.clear();
-        } else if (cookie.evtype == XI_RawKeyPress || cookie.evtype == XI_RawKeyRelease) {
+        } else if (cookie.evtype == XI_RawKeyPress) {
             const auto *raw = static_cast<const XIRawEvent *>(cookie.data);
-            noteKey(sourceOf(raw->deviceid), raw->detail, cookie.evtype == XI_RawKeyPress);
+            notePress(sourceOf(raw->deviceid), raw->detail);
         }
         XFreeEventData(display, &cookie);
     }
@@ -177,17 +182,12 @@ struct X11KeyState::Connection {
         return sources.value(deviceId);
     }
 
-    void noteKey(Source source, int keycode, bool press)
+    void notePress(Source source, int keycode)
     {
-        if (keycode < 0 || keycode >= int(Keycodes().size()) || source == Source::Other)
+        if (keycode < 0 || keycode >= int(Keycodes().size()) || source == Source::Other ||
+            (source == Source::Injected && ownTyping))
             return;
-        if (source == Source::Injected) {
-            heldByXTest[std::size_t(keycode)] = press;
-            return;
-        }
-        heldByKeyboard[std::size_t(keycode)] = press;
-        if (press)
-            pressedSince.set(std::size_t(keycode));
+        pressedSince.set(std::size_t(keycode));
     }
 
     Keycodes keycodesOf(int virtualKey)
@@ -228,19 +228,36 @@ quint16 X11KeyState::GetAsyncKeyState(int virtualKey)
     if (!x.unavailable.isEmpty() || keysymsOf(virtualKey)[0] == kNoSymbol)
         return 0;
     std::array<char, 32> keymap{};
+    // Its answer comes after every event before it: those presses count now.
     XQueryKeymap(x.display, keymap.data());
-    // Only the events that came before the key map: an injected key's release
-    // read later would make the map's "down" pass for a keyboard's.
     x.takeEvents(XEventsQueued(x.display, QueuedAlready));
 
     const Keycodes keys = x.keycodesOf(virtualKey);
     quint16 state = 0;
     for (std::size_t k = 0; k < keys.size(); ++k) {
-        if (keys[k] && isDown(keymap, int(k)) && (x.heldByKeyboard[k] || !x.heldByXTest[k]))
+        if (keys[k] && isDown(keymap, int(k)))
             state |= keystate::kDown;
     }
     if ((x.pressedSince & keys).any())
         state |= keystate::kPressedSince;
     x.pressedSince &= ~keys;
     return state;
+}
+
+void X11KeyState::ownTypingStarts()
+{
+    if (!m_x->unavailable.isEmpty())
+        return;
+    m_x->takeAllEvents(); // another client's presses up to here still count
+    m_x->ownTyping = true;
+}
+
+void X11KeyState::ownTypingEnded()
+{
+    if (!m_x->unavailable.isEmpty())
+        return;
+    // The keyboard's connection has synced: the server sent the raw events of
+    // its last key before it answers this one.
+    m_x->takeAllEvents();
+    m_x->ownTyping = false;
 }

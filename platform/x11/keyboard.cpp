@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <span>
+#include <utility>
 #include <vector>
 
 // X11 last: its macros (None, Bool, Status) break Qt headers.
@@ -141,12 +143,19 @@ struct XkbDescDeleter {
     void operator()(XkbDescPtr xkb) const { XkbFreeKeyboard(xkb, 0, True); }
 };
 
-// Characters on spare keys by one mapCharacters call.
+// Keysyms put on keycodes the mapping leaves empty.
 struct SpareKey {
     int keycode;
-    char32_t character;
+    KeySym keysym;
 };
 using SpareKeys = std::vector<SpareKey>;
+
+// One typing, from the outermost beginTyping to its endTyping.
+struct Typing {
+    int depth = 0;
+    unsigned int locks = 0; // the locked modifiers to lock again at its end
+    SpareKeys spares;       // virtual keys the layout lacks
+};
 
 } // namespace
 
@@ -162,6 +171,8 @@ struct X11Keyboard::Connection {
     std::vector<KeySym> mapping; // the core keyboard mapping, row per keycode, for spare keys
     std::unique_ptr<XkbDescRec, XkbDescDeleter> xkb; // the layout, per group and level
     std::vector<SpareKeys> spares;                   // by nested mapCharacters calls, latest last
+    Typing typing;
+    std::function<void(bool)> ownTypingHook;
 
     Connection(const QString &displayName, std::chrono::milliseconds settle)
         : settleTime(settle)
@@ -357,8 +368,7 @@ struct X11Keyboard::Connection {
             });
         for (const SpareKey &key : keys) {
             // Every column, so that Shift, Caps Lock or the group cannot change it.
-            const KeySym keysym = restoring ? kNoSymbol : keysymOfCharacter(key.character);
-            std::fill_n(row(key.keycode), symsPerKeycode, keysym);
+            std::fill_n(row(key.keycode), symsPerKeycode, restoring ? kNoSymbol : key.keysym);
         }
         XChangeKeyboardMapping(display, low->keycode, symsPerKeycode, row(low->keycode),
                                high->keycode - low->keycode + 1);
@@ -373,6 +383,50 @@ struct X11Keyboard::Connection {
         QTimer::singleShot(settleTime, &loop, &QEventLoop::quit);
         loop.exec();
     }
+
+    void giveBack(const SpareKeys &keys)
+    {
+        settle();
+        followMappingChanges();
+        changeRows(keys, true);
+    }
+
+    // The spare key of a virtual key's keysym for the rest of the typing; 0
+    // outside a typing, for no keysym and when no keycode is free.
+    int spareKeyOf(KeySym keysym)
+    {
+        if (typing.depth == 0 || keysym == kNoSymbol)
+            return 0;
+        const auto spare = std::find_if(typing.spares.begin(), typing.spares.end(),
+                                        [&](const SpareKey &k) { return k.keysym == keysym; });
+        if (spare != typing.spares.end())
+            return spare->keycode;
+        const std::vector<int> free = emptyKeycodes(1);
+        if (free.empty())
+            return 0;
+        const SpareKey key{free.front(), keysym};
+        changeRows({key}, false);
+        typing.spares.push_back(key);
+        return key.keycode;
+    }
+
+    unsigned int lockedModifiers()
+    {
+        XkbStateRec state{};
+        XkbGetState(display, XkbUseCoreKbd, &state);
+        return state.locked_mods;
+    }
+
+    // After a lock key of the text: what it locked counts for the end of the
+    // typing, and the rest of the text is typed unlocked all the same.
+    void moveLocksToTypingEnd()
+    {
+        const unsigned int locked = lockedModifiers(); // answered after the key is handled
+        if (locked == 0)
+            return;
+        typing.locks ^= locked;
+        XkbLockModifiers(display, XkbUseCoreKbd, locked, 0);
+    }
 };
 
 X11Keyboard::X11Keyboard(const QString &displayName, std::chrono::milliseconds settleTime)
@@ -381,23 +435,64 @@ X11Keyboard::X11Keyboard(const QString &displayName, std::chrono::milliseconds s
 
 X11Keyboard::~X11Keyboard() = default;
 
+void X11Keyboard::setOwnTypingHook(std::function<void(bool running)> hook)
+{
+    m_x->ownTypingHook = std::move(hook);
+}
+
 KeyboardStatus X11Keyboard::available() const
 {
     return {m_x->error};
 }
 
+void X11Keyboard::beginTyping()
+{
+    Connection &x = *m_x;
+    if (!x.error.isEmpty() || x.typing.depth++ > 0)
+        return;
+    if (x.ownTypingHook)
+        x.ownTypingHook(true);
+    // VkKeyScanA's levels are those without modifiers and with Shift alone.
+    // With Caps Lock on, Shift+a gives "a", a alone "A", and XKB even turns
+    // the "ä" of a spare key into "Ä".
+    x.typing.locks = x.lockedModifiers();
+    if (x.typing.locks != 0)
+        XkbLockModifiers(x.display, XkbUseCoreKbd, x.typing.locks, 0);
+}
+
+void X11Keyboard::endTyping()
+{
+    Connection &x = *m_x;
+    if (x.typing.depth == 0 || --x.typing.depth > 0)
+        return;
+    if (!x.typing.spares.empty())
+        x.giveBack(std::exchange(x.typing.spares, {}));
+    // The state change reaches every client after the keys typed before it,
+    // so unlike a mapping change it needs no wait for the target.
+    if (x.typing.locks != 0)
+        XkbLockModifiers(x.display, XkbUseCoreKbd, x.typing.locks, x.typing.locks);
+    XSync(x.display, False);
+    if (x.ownTypingHook)
+        x.ownTypingHook(false);
+}
+
 KeyboardStatus X11Keyboard::keybd_event(quint8 virtualKey, quint8 /*scanCode*/, quint32 flags)
 {
-    if (!m_x->error.isEmpty())
-        return {m_x->error};
-    m_x->followMappingChanges();
-    const int keycode = m_x->keycodeOfVirtualKey(virtualKey);
+    Connection &x = *m_x;
+    if (!x.error.isEmpty())
+        return {x.error};
+    x.followMappingChanges();
+    int keycode = x.keycodeOfVirtualKey(virtualKey);
+    if (keycode == 0)
+        keycode = x.spareKeyOf(keysymOfVirtualKey(virtualKey));
     if (keycode == 0)
         return {QStringLiteral("The keyboard has no key for virtual key 0x%1.")
                     .arg(virtualKey, 2, 16, QLatin1Char('0'))};
-    XTestFakeKeyEvent(m_x->display, unsigned(keycode), (flags & KEYEVENTF_KEYUP) ? False : True,
-                      CurrentTime);
-    XFlush(m_x->display);
+    const bool release = (flags & KEYEVENTF_KEYUP) != 0;
+    XTestFakeKeyEvent(x.display, unsigned(keycode), release ? False : True, CurrentTime);
+    XFlush(x.display);
+    if (release && x.typing.depth > 0 && isLockKey(x.symAt(keycode, 0)))
+        x.moveLocksToTypingEnd();
     return {};
 }
 
@@ -466,7 +561,7 @@ Keyboard::Mapping X11Keyboard::mapCharacters(const QList<char32_t> &characters)
                      .arg(QString::fromUcs4(characters.constData(), 1))}};
     SpareKeys keys;
     for (std::size_t i = 0; i < keycodes.size(); ++i)
-        keys.push_back({keycodes[i], characters.at(qsizetype(i))});
+        keys.push_back({keycodes[i], keysymOfCharacter(characters.at(qsizetype(i)))});
     m_x->changeRows(keys, false);
     m_x->spares.push_back(std::move(keys));
     return {{}, qsizetype(keycodes.size())};
@@ -478,8 +573,9 @@ KeyboardStatus X11Keyboard::typeCharacter(char32_t character)
         return {m_x->error};
     if (!m_x->spares.empty()) {
         const SpareKeys &keys = m_x->spares.back();
+        const KeySym keysym = keysymOfCharacter(character);
         const auto key = std::find_if(keys.begin(), keys.end(),
-                                      [&](const SpareKey &k) { return k.character == character; });
+                                      [&](const SpareKey &k) { return k.keysym == keysym; });
         if (key != keys.end()) {
             m_x->tap(key->keycode);
             return {};
@@ -493,8 +589,6 @@ void X11Keyboard::unmapCharacters()
 {
     if (m_x->spares.empty())
         return;
-    m_x->settle();
-    m_x->followMappingChanges();
-    m_x->changeRows(m_x->spares.back(), true);
+    m_x->giveBack(m_x->spares.back());
     m_x->spares.pop_back();
 }

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QtGlobal>
 #include <chrono>
+#include <functional>
 #include <memory>
 
 // Outcome of a keyboard call: an empty error is success; otherwise the error
@@ -32,8 +33,23 @@ public:
     // XTest extension). Every other call fails with the same text then.
     virtual KeyboardStatus available() const = 0;
 
+    // Starts the typing of one text; every other call of the typing comes
+    // before endTyping. Clears the locked modifiers (Caps Lock, Num Lock), so
+    // that each key gives the level VkKeyScanA names whatever the user locked.
+    // Calls nest: only the outermost pair acts.
+    virtual void beginTyping() = 0;
+
+    // Ends the typing: gives back the spare keys of virtual keys (waiting, as
+    // unmapCharacters does, until the target has read them), then locks the
+    // modifiers that were locked at beginTyping, each toggled once more for
+    // every tap of its lock key in the text.
+    virtual void endTyping() = 0;
+
     // Presses (flags without KEYEVENTF_KEYUP) or releases (with it) the key of
-    // virtualKey. Fails when the keyboard has no key for virtualKey.
+    // virtualKey. While typing runs, a virtual key the layout has no key for
+    // goes on a spare key until endTyping, and a lock key toggles the lock
+    // that endTyping leaves behind instead of the one the text is typed with.
+    // Fails when the keyboard has no key for virtualKey and none can be made.
     virtual KeyboardStatus keybd_event(quint8 virtualKey, quint8 scanCode, quint32 flags) = 0;
 
     // The key that types charCode (a Windows-1252 byte) on the current layout:
@@ -78,10 +94,11 @@ public:
 // level; characters on AltGr levels count as missing). X has no scan codes or
 // extended keys: keybd_event ignores both, and MapVirtualKeyA type 0 gives the
 // evdev key code (keycode - 8), which is the PC scan code for the main block.
-// mapCharacters uses keycodes the mapping leaves empty; unmapCharacters waits
-// settleTime with the event loop running, so that the target (even a window
-// of this process) reads the keys while the mapping still gives the
-// characters.
+// mapCharacters, and keybd_event for a virtual key whose keysym (F13..F16 on
+// a PC layout) the layout lacks, use keycodes the mapping leaves empty;
+// unmapCharacters and endTyping wait settleTime with the event loop running,
+// so that the target (even a window of this process) reads the keys while the
+// mapping still gives them.
 class X11Keyboard final : public Keyboard {
 public:
     // A Qt target in another process lost the spare keys now and then when
@@ -95,7 +112,14 @@ public:
                          std::chrono::milliseconds settleTime = kDefaultSettleTime);
     ~X11Keyboard() override;
 
+    // Called with true when a typing starts, before its first key, and with
+    // false when it has ended and the server has handled its every key: the
+    // key state tells this program's own keys from other clients' by it.
+    void setOwnTypingHook(std::function<void(bool running)> hook);
+
     KeyboardStatus available() const override;
+    void beginTyping() override;
+    void endTyping() override;
     KeyboardStatus keybd_event(quint8 virtualKey, quint8 scanCode, quint32 flags) override;
     qint16 VkKeyScanA(char charCode) override;
     quint32 MapVirtualKeyA(quint32 code, quint32 mapType) override;

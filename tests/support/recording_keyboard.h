@@ -11,7 +11,8 @@ class RecordingKeyboard final : public Keyboard {
 public:
     // Events as "vk:scan:flags" in hex ("10:00:0" is Shift down), characters
     // typed through typeCharacter as "U+00E4", mapCharacters as
-    // "map:U+00E4,U+20AC" (those it mapped) and unmapCharacters as "unmap".
+    // "map:U+00E4,U+20AC" (those it mapped), unmapCharacters as "unmap",
+    // beginTyping as "begin" and endTyping as "end".
     QStringList events;
     // When set, available() and every call fail with this text.
     QString unavailable;
@@ -23,6 +24,8 @@ public:
     qsizetype spareKeys = 8;
 
     KeyboardStatus available() const override { return {unavailable}; }
+    void beginTyping() override { events << QStringLiteral("begin"); }
+    void endTyping() override { events << QStringLiteral("end"); }
     KeyboardStatus keybd_event(quint8 virtualKey, quint8 scanCode, quint32 flags) override;
     qint16 VkKeyScanA(char charCode) override;
     quint32 MapVirtualKeyA(quint32 code, quint32 mapType) override;

@@ -6,8 +6,9 @@
 
 // Key presses on the X display of $DISPLAY from two sources: a keyboard of the
 // server (Xvfb's own, driven through the XTest device request, so the server
-// reports it as that keyboard: as a user's typing), and plain XTest (as any
-// program's synthetic keys, this program's own typing included).
+// reports it as that keyboard: as a user's typing), and plain XTest over a
+// connection of its own (as another program's synthetic keys: an on-screen
+// keyboard, a VNC server, a test tool).
 class TestKeys {
 public:
     TestKeys();
