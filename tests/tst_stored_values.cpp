@@ -40,12 +40,12 @@ struct Field {
     const char *box;
     const char *okButton;
     Stored stored;
-    int rest;           // characters the rest of the stored row takes beside this field
-    QChar fill;         // what the field is filled with ('1' where a number is checked)
-    const char *prefix; // typed before the stored part ("COM" of a port entry)
-    bool reopenShows;   // the window shows the stored value when opened again
-    const char *german; // the field's name in the message
-    const char *english;
+    int rest;            // characters the rest of the stored row takes beside this field
+    QChar fill;          // what the field is filled with ('1' where a number is checked)
+    const char *prefix;  // typed before the stored part ("COM" of a port entry)
+    bool reopenShows;    // the window shows the stored value when opened again
+    const char *german;  // the field's name in the message (the telegram, port and
+    const char *english; // file pages have fixed German texts)
 };
 
 // Default rows: an Action row stores ",,,<command>,,0", a Hotkeys row ",,,".
@@ -167,8 +167,8 @@ bool hasFocusIn(QWidget *box)
     return focus && (focus == box || box->isAncestorOf(focus));
 }
 
-// A program with a shipped language, the default settings saved in its settings
-// file, and no COM port, so the port page lists only TCP/IP.
+// A program started on the settings file (the defaults while it is missing) with
+// a shipped language and no COM port, so the port page lists only TCP/IP.
 struct Program {
     TestApp t;
     bool ready = false;
