@@ -1,7 +1,9 @@
 #include "dialogs/actionkey_def.h"
 
 #include "core/app.h"
+#include "core/settings/settings_tables.h"
 #include "dialogs/key_table_fields.h"
+#include "dialogs/stored_values.h"
 #include "platform/vb/vb_caption.h"
 
 #include <QComboBox>
@@ -117,13 +119,33 @@ void actionkey_def::Form_Load()
     }
 }
 
+std::array<QString, 5> actionkey_def::rowAsStored(int row) const
+{
+    std::array<QString, 5> cells = m_app.settings.Hotkeys[row];
+    for (int c = 0; c < 3; ++c)
+        cells[c + 1] = m_Combo1[c * kRows + row]->currentText();
+    return cells;
+}
+
 void actionkey_def::Command2_Click()
 {
     for (QComboBox *box : m_Combo1)
         if (refuseComma(m_app, box, box->accessibleName(), box->currentText()))
             return;
+    std::array<std::array<QString, 5>, kRows> rows;
+    QList<StoredValue> stored;
+    for (int i = 0; i < kRows; ++i) {
+        rows[i] = rowAsStored(i);
+        QList<StoredField> fields;
+        for (int c = 0; c < 3; ++c) {
+            QComboBox *box = m_Combo1[c * kRows + i];
+            fields.append({box, box->accessibleName(), rows[i][c + 1]});
+        }
+        stored.append({joinHotkeyRow(rows[i]), rowName(i), fields});
+    }
+    if (!storedValuesFit(m_app, stored))
+        return;
     for (int i = 0; i < kRows; ++i)
-        for (int c = 0; c < 3; ++c)
-            m_app.settings.Hotkeys[i][c + 1] = m_Combo1[c * kRows + i]->currentText();
+        m_app.settings.Hotkeys[i] = rows[i];
     accept();
 }

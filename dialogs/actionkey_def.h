@@ -27,6 +27,8 @@ private:
     void buildLayout();
     void connectControls();
     void Form_Load();
+    // Row row of Hotkeys as OK stores it: the boxes' names, column 4 as it was.
+    std::array<QString, 5> rowAsStored(int row) const;
     void Command2_Click();
     // "Button 1 (Send)": how a screen reader tells the rows apart.
     QString rowName(int row) const;

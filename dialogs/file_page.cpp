@@ -73,8 +73,15 @@ void FilePage::cmdOpen_Click()
     fileChosen();
 }
 
+QList<StoredValue> FilePage::storedValues() const
+{
+    return {singleValue(m_path, m_path->accessibleName(), path())};
+}
+
 void FilePage::cmdGoOn_Click()
 {
+    if (!storedValuesFit(m_app, storedValues()))
+        return;
     store();
     accept();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dialogs/stored_values.h"
 #include "dialogs/wizard_page.h"
 
 #include <QObject>
@@ -31,8 +32,8 @@ private:
 // What the three file pages share: an optional hint (txtTipps), the path box
 // with cmdOpen beside it, and the file dialog. Open shows the chosen file in
 // the path box and clears abbruch; a cancelled file dialog changes nothing, so
-// the page stays as it was. Ok stores and closes without a check and leaves
-// abbruch as it is.
+// the page stays as it was. Ok stores and closes, unless a text is too long for
+// the settings file, and leaves abbruch as it is.
 class FilePage : public WizardPage {
     Q_OBJECT
 protected:
@@ -53,6 +54,8 @@ protected:
 
     // Runs after a file was chosen and shown in the path box.
     virtual void fileChosen() {}
+    // The settings Ok writes, as the settings file will hold them: the path box's text.
+    virtual QList<StoredValue> storedValues() const;
     // Ok: writes the page's settings.
     virtual void store() = 0;
 

@@ -8,6 +8,7 @@
 #include "dialogs/dialog_controls.h"
 #include "dialogs/getkey_def.h"
 #include "dialogs/select_target.h"
+#include "dialogs/stored_values.h"
 #include "dialogs/tasten.h"
 #include "dialogs/timer_def.h"
 #include "platform/prompts.h"
@@ -32,9 +33,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-// The settings file holds one line per value and reads back at most 199 characters.
-constexpr int kTemplateLimit = 199;
 
 const QStringList kModes{QStringLiteral("HOTKEY"), QStringLiteral("PRINT"),
                          QStringLiteral("TIMER")};
@@ -400,30 +398,8 @@ void format_def::checkLimit(QLineEdit *box)
 void format_def::ausgabe_string_Change()
 {
     // Line breaks set from outside (the template editor) are taken out as well.
-    if (const QString text = m_ausgabe_string->toPlainText(); text.contains(lineBreaks())) {
+    if (const QString text = m_ausgabe_string->toPlainText(); text.contains(lineBreaks()))
         m_ausgabe_string->setPlainText(QString(text).remove(lineBreaks()));
-        return;
-    }
-    const bool tooLong = m_ausgabe_string->toPlainText().size() > kTemplateLimit;
-    // Said once as the text passes the limit, not at every further character.
-    if (tooLong && !m_templateTooLong)
-        reportLongTemplate();
-    m_templateTooLong = tooLong;
-}
-
-bool format_def::reportLongTemplate()
-{
-    const qsizetype length = m_ausgabe_string->toPlainText().size();
-    if (length <= kTemplateLimit)
-        return false;
-    m_app.prompts().message(
-        QStringLiteral("The output template has %1 characters; the settings file keeps only "
-                       "the first %2. Please shorten it.")
-            .arg(length)
-            .arg(kTemplateLimit),
-        programTitle());
-    m_ausgabe_string->setFocus();
-    return true;
 }
 
 void format_def::Command1_Click()
@@ -439,10 +415,26 @@ void format_def::Command1_Click()
     Form_Activate();
 }
 
+bool format_def::valuesFit(const QString &format)
+{
+    const LanguageTexts &x = m_app.texts;
+    const auto value = [](QWidget *box, const QString &caption, const QString &text) {
+        return singleValue(box, vb::LabelText(caption), text);
+    };
+    return storedValuesFit(
+        m_app,
+        {value(m_OTG, x.TextFrmFormatDef_Label3Caption, m_OTG->text()),
+         value(m_UTG, x.TextFrmFormatDef_Label2Caption, m_UTG->text()),
+         value(m_anwendung_set, x.TextFrmFormatDef_Label1Caption, m_anwendung_set->currentText()),
+         value(m_ausgabe_string, x.TextFrmFormatDef_AusgabeCaption, format)});
+}
+
 void format_def::OK_Click()
 {
-    // A longer template would come back cut from the settings file.
-    if (reportLongTemplate())
+    const QString format = m_ausgabe_string->toPlainText()
+                               .replace(QLatin1Char('<'), QLatin1Char('{'))
+                               .replace(QLatin1Char('>'), QLatin1Char('}'));
+    if (!valuesFit(format))
         return;
     SettingsRecord &s = m_app.settings;
     s.OTG = m_OTG->text();
@@ -452,9 +444,7 @@ void format_def::OK_Click()
         if (vb::InStr(s.AppList[k][1], s.anwendung) > 0)
             m_app.AppIndex = int(k);
     }
-    s.format = m_ausgabe_string->toPlainText()
-                   .replace(QLatin1Char('<'), QLatin1Char('{'))
-                   .replace(QLatin1Char('>'), QLatin1Char('}'));
+    s.format = format;
     unloadSelf();
     accept();
 }

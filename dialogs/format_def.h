@@ -55,8 +55,6 @@ private:
     // The limit check of OTG and UTG, at every change of the box.
     void checkLimit(QLineEdit *box);
     void ausgabe_string_Change();
-    // Says so and returns true when the template is longer than the file keeps.
-    bool reportLongTemplate();
     // The target box shows the stored target again (the dialog became active).
     void Form_Activate();
     // Shows the child window W modally; the target box shows the stored target again.
@@ -64,6 +62,9 @@ private:
 
     // The target picker: the page stores only the target, which the box then shows.
     void Command1_Click();
+    // Whether the typed values OK stores, with format as the template, fit the
+    // settings file; the message and the focus when not.
+    bool valuesFit(const QString &format);
     void OK_Click();
     void unloadSelf();
 
@@ -92,5 +93,4 @@ private:
     QPushButton *m_cmdBefehle = nullptr;
     QPushButton *m_Command3 = nullptr;
     QPushButton *m_OK = nullptr;
-    bool m_templateTooLong = false; // the last change left the template over the limit
 };

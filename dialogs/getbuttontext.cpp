@@ -1,8 +1,10 @@
 #include "dialogs/getbuttontext.h"
 
 #include "core/app.h"
+#include "core/settings/settings_tables.h"
 #include "dialogs/getkey_def.h"
 #include "dialogs/key_table_fields.h"
+#include "dialogs/stored_values.h"
 #include "platform/vb/vb_caption.h"
 
 #include <QHBoxLayout>
@@ -70,11 +72,18 @@ void getButtonText::Form_Load()
 void getButtonText::Command1_Click()
 {
     const QString caption = m_Text->text();
-    if (refuseComma(m_app, m_Text, vb::LabelText(m_app.texts.TextFrmGetButtonText_Label1Caption),
-                    caption))
+    const QString name = vb::LabelText(m_app.texts.TextFrmGetButtonText_Label1Caption);
+    if (refuseComma(m_app, m_Text, name, caption))
         return;
     if (m_app.isLoaded<getkey_def>()) {
         getkey_def &table = m_app.form<getkey_def>();
+        // The caption is stored as a cell of its row, which must fit as a whole.
+        std::array<QString, 7> row = table.rowAsStored(table.cmdIndex);
+        row[5] = caption;
+        if (!storedValuesFit(
+                m_app,
+                {{joinActionRow(row), table.rowName(table.cmdIndex), {{m_Text, name, caption}}}}))
+            return;
         table.setRowCaption(table.cmdIndex, caption);
     }
     accept();

@@ -3,8 +3,10 @@
 #include "core/app.h"
 #include "core/mainform/mainform.h"
 #include "core/mainform/program_title.h"
+#include "core/settings/settings_tables.h"
 #include "dialogs/getbuttontext.h"
 #include "dialogs/key_table_fields.h"
+#include "dialogs/stored_values.h"
 #include "platform/prompts.h"
 #include "platform/vb/vb_caption.h"
 #include "platform/vb/vb_runtime.h"
@@ -215,21 +217,49 @@ void getkey_def::Command1_Click(int Index)
     editor.exec();
 }
 
+std::array<QString, 7> getkey_def::rowAsStored(int row) const
+{
+    std::array<QString, 7> cells = m_app.settings.Action[row];
+    for (int c = 0; c < 3; ++c)
+        cells[c + 1] = m_Combo1[c * kRows + row]->currentText();
+    cells[4] = m_Text4[row]->text();
+    cells[5] = m_Command1[row]->text();
+    cells[6] = flagText(m_Check1[row]->checkState());
+    return cells;
+}
+
+QString getkey_def::captionName(int row) const
+{
+    return rowBoxName(rowName(row), m_app.texts.TextFrmGetButtonText_Label1Caption);
+}
+
+StoredValue getkey_def::storedRow(int row, const std::array<QString, 7> &cells) const
+{
+    QList<StoredField> fields;
+    for (QWidget *field : rowFields(row))
+        fields.append({field, field->accessibleName(), fieldText(field)});
+    fields.append({m_Command1[row], captionName(row), cells[5]});
+    return {joinActionRow(cells), rowName(row), fields};
+}
+
 void getkey_def::Command2_Click()
 {
     for (int i = 0; i < kRows; ++i)
         for (QWidget *field : rowFields(i))
             if (refuseComma(m_app, field, field->accessibleName(), fieldText(field)))
                 return;
+    std::array<std::array<QString, 7>, kRows> rows;
+    QList<StoredValue> stored;
+    for (int i = 0; i < kRows; ++i) {
+        rows[i] = rowAsStored(i);
+        stored.append(storedRow(i, rows[i]));
+    }
+    if (!storedValuesFit(m_app, stored))
+        return;
     mainform &main = m_app.mainWindow();
     for (int i = 0; i < kRows; ++i) {
-        auto &cells = m_app.settings.Action[i];
-        for (int c = 0; c < 3; ++c)
-            cells[c + 1] = m_Combo1[c * kRows + i]->currentText();
-        cells[4] = m_Text4[i]->text();
-        cells[5] = m_Command1[i]->text();
-        cells[6] = flagText(m_Check1[i]->checkState());
-        main.Command5(i + 9)->setText(cells[5]);
+        m_app.settings.Action[i] = rows[i];
+        main.Command5(i + 9)->setText(rows[i][5]);
     }
     accept();
 }

@@ -10,6 +10,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+struct StoredValue;
 
 // The instrument command table: for each of the main window's buttons 9 to 16
 // (rows 0..7 of Action) the command text, the button caption (edited through
@@ -32,6 +33,11 @@ public:
     // The row button whose caption the caption editor edits; set by its click.
     int cmdIndex = 0;
 
+    // Row row of Action as OK stores it, from the row's controls.
+    std::array<QString, 7> rowAsStored(int row) const;
+    // "Button 3": the row's name in messages and for screen readers.
+    QString rowName(int row) const;
+
 private:
     void buildControls();
     void buildLayout();
@@ -40,8 +46,10 @@ private:
     void showRow(int row);
     void Command1_Click(int Index);
     void Command2_Click();
-    // "Button 3": how a screen reader tells the rows apart.
-    QString rowName(int row) const;
+    // "Button 3, Caption": the row button's caption as a field of the row.
+    QString captionName(int row) const;
+    // The row as the settings file will hold it (cells from rowAsStored), with its fields.
+    StoredValue storedRow(int row, const std::array<QString, 7> &cells) const;
     // The row's text and key boxes, left to right.
     std::array<QWidget *, 4> rowFields(int row) const;
 

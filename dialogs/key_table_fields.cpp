@@ -1,8 +1,6 @@
 #include "dialogs/key_table_fields.h"
 
-#include "core/app.h"
-#include "core/mainform/program_title.h"
-#include "platform/prompts.h"
+#include "dialogs/stored_values.h"
 #include "platform/vb/vb_caption.h"
 
 #include <QComboBox>
@@ -72,15 +70,12 @@ bool refuseComma(App &app, QWidget *box, const QString &boxName, const QString &
 {
     if (!text.contains(QLatin1Char(',')))
         return false;
-    app.prompts().message(
-        boxName + QStringLiteral(":\n\n") +
-            QStringLiteral("Ein Komma (\",\") ist hier nicht möglich: es trennt die Felder der "
-                           "gespeicherten Tabelle.\n") +
-            QStringLiteral(
-                "A comma (\",\") is not possible here: it separates the fields of the stored "
-                "table."),
-        programTitle());
-    box->setFocus();
+    refuseField(
+        app, box, boxName,
+        QStringLiteral("Ein Komma (\",\") ist hier nicht möglich: es trennt die Felder der "
+                       "gespeicherten Tabelle.\n") +
+            QStringLiteral("A comma (\",\") is not possible here: it separates the fields of the "
+                           "stored table."));
     if (auto *edit = qobject_cast<QLineEdit *>(box))
         edit->selectAll();
     else if (auto *combo = qobject_cast<QComboBox *>(box); combo && combo->lineEdit())

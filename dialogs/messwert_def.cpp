@@ -5,6 +5,7 @@
 #include "core/mainform/mainform.h"
 #include "core/settings/settings_record.h"
 #include "dialogs/dialog_controls.h"
+#include "dialogs/stored_values.h"
 #include "dialogs/tasten.h"
 #include "platform/ports/serial_port.h"
 #include "platform/ports/tcp_socket.h"
@@ -524,6 +525,12 @@ void messwert_def::cmdOK_Click()
 {
     // Read first: closing unloads the window, tag and all.
     const bool wizard = tagOf(this) == kWizardCaller;
+    // The column boxes are stored as numbers; these two as the texts typed.
+    if (!storedValuesFit(
+            m_app,
+            {singleValue(m_txt_reclen, m_txt_reclen->accessibleName(), m_txt_reclen->text()),
+             singleValue(m_txt_endchar, m_txt_endchar->accessibleName(), m_txt_endchar->text())}))
+        return;
     storeBoxes();
     if (!wizard) {
         accept();

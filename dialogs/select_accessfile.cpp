@@ -37,6 +37,12 @@ void select_AccessFile::fileChosen()
     m_cboTables->addItems(tables);
 }
 
+QList<StoredValue> select_AccessFile::storedValues() const
+{
+    return FilePage::storedValues()
+           << singleValue(m_cboTables, m_cboTables->accessibleName(), m_cboTables->currentText());
+}
+
 void select_AccessFile::store()
 {
     m_app.settings.AccessFile = path();

@@ -14,6 +14,7 @@ public:
 
 private:
     void fileChosen() override;
+    QList<StoredValue> storedValues() const override;
     void store() override;
     void unloadSelf() override;
 

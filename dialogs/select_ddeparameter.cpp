@@ -2,8 +2,10 @@
 
 #include "core/app.h"
 #include "core/mainform/program_title.h"
+#include "dialogs/stored_values.h"
 #include "platform/ini/ini_file.h"
 #include "platform/prompts.h"
+#include "platform/vb/vb_caption.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -175,6 +177,14 @@ void select_DDEParameter::Verbfile_schreiben()
 
 void select_DDEParameter::cmdGoOn_Click()
 {
+    const LanguageTexts &t = m_app.texts;
+    const auto value = [](QLineEdit *box, const QString &caption) {
+        return singleValue(box, vb::LabelText(caption), box->text());
+    };
+    if (!storedValuesFit(m_app,
+                         {value(m_appl, t.TextApplverbAnw), value(m_comtopic, t.TextApplverbTopic),
+                          value(m_befehl, t.TextApplverbBef)}))
+        return;
     SettingsRecord &s = m_app.settings;
     s.anwend = m_appl->text();
     s.topic = m_comtopic->text();

@@ -6,6 +6,7 @@
 #include "core/mainform/program_title.h"
 #include "dialogs/dialog_controls.h"
 #include "dialogs/select_target.h"
+#include "dialogs/stored_values.h"
 #include "platform/prompts.h"
 #include "platform/vb/vb_runtime.h"
 #include "platform/vb/vb_timer.h"
@@ -244,8 +245,10 @@ void select_settings::cboCOM_Click(int index)
 
 void select_settings::cmdGoOn_Click()
 {
-    storeFieldValues();
     const auto port = portOf(m_cboCOM->currentText());
+    if (!fieldValuesFit(port.value_or(QString())))
+        return;
+    storeFieldValues();
     if (!port) {
         m_app.prompts().message(QStringLiteral("Bitte Schnittstelle auswählen"), programTitle());
         return;
@@ -264,13 +267,29 @@ void select_settings::goOn()
     next.exec();
 }
 
+bool select_settings::fieldValuesFit(const QString &port)
+{
+    QList<StoredValue> values{singleValue(m_cboCOM, m_cboCOM->accessibleName(), port)};
+    for (int i = 0; i < kSerialFields; ++i)
+        values.append(
+            singleValue(m_serialBoxes[i], m_serialBoxes[i]->accessibleName(), serialValue(i)));
+    for (QLineEdit *box : {m_txtIP, m_txtPort})
+        values.append(singleValue(box, box->accessibleName(), box->text()));
+    return storedValuesFit(m_app, values);
+}
+
+QString select_settings::serialValue(int field) const
+{
+    const QString text = m_serialBoxes[field]->currentText();
+    // Choosing from the list gives "e", "o" or "n"; an untouched box keeps the stored letter.
+    return serialFields()[field].value == &SettingsRecord::parity ? text.left(1) : text;
+}
+
 void select_settings::storeFieldValues()
 {
     SettingsRecord &s = m_app.settings;
     for (int i = 0; i < kSerialFields; ++i)
-        s.*serialFields()[i].value = m_serialBoxes[i]->currentText();
-    // Choosing from the list gives "e", "o" or "n"; an untouched box keeps the stored letter.
-    s.parity = s.parity.left(1);
+        s.*serialFields()[i].value = serialValue(i);
     s.tcpip = m_txtIP->text();
     s.tcpport = m_txtPort->text();
 }

@@ -41,6 +41,11 @@ private:
     // Shows the serial rows or the TCP/IP rows, hiding the others.
     void showSerialControls(bool serial);
     void fillSerialLists();
+    // Whether port (the portnum Ok would store) and the boxes fit the settings
+    // file; the message and the focus when not.
+    bool fieldValuesFit(const QString &port);
+    // The text Ok stores from serial box field.
+    QString serialValue(int field) const;
     void storeFieldValues();
     // The wizard's next page, the target page, shown modally once this one closed.
     void goOn();

@@ -1,9 +1,9 @@
 #include "dialogs/tasten.h"
 
 #include "core/app.h"
-#include "core/mainform/program_title.h"
 #include "dialogs/dialog_controls.h"
 #include "dialogs/format_def.h"
+#include "dialogs/stored_values.h"
 #include "platform/prompts.h"
 
 #include <QGridLayout>
@@ -20,9 +20,6 @@
 #include <vector>
 
 namespace {
-
-// Longest template the settings file keeps (values are read through a 200-character buffer).
-constexpr int kStoredLength = 199;
 
 struct KeyToken {
     const char *caption;
@@ -68,16 +65,6 @@ const std::array<TextToken, 4> kTextTokens{{
     {"Uhrzeit", "Uhrzeit", &LanguageTexts::TextFrmTasten_UhrzeitCaption,
      &LanguageTexts::TextUhrzeit},
 }};
-
-// No language text covers this; the wording is the transfer dialog's, which says
-// the same when the template reaches it.
-QString tooLongMessage(qsizetype length)
-{
-    return QStringLiteral("The output template has %1 characters; the settings file keeps only "
-                          "the first %2. Please shorten it.")
-        .arg(length)
-        .arg(kStoredLength);
-}
 
 } // namespace
 
@@ -184,7 +171,6 @@ void Tasten::connectSignals()
     connect(m_del_ausgabe_def, &QPushButton::clicked, this, &Tasten::del_ausgabe_def_Click);
     connect(m_Command1, &QPushButton::clicked, this, &Tasten::Command1_Click);
     connect(m_Command3, &QPushButton::clicked, this, &QDialog::reject);
-    connect(m_ausgabe_string, &QLineEdit::textChanged, this, &Tasten::ausgabe_string_Change);
     // OK, cancel, Escape and the close button all unload the editor.
     connect(this, &QDialog::finished, this, [this] { m_app.unload<Tasten>(); });
 }
@@ -208,9 +194,7 @@ void Tasten::Form_Load()
 {
     setCaptions();
     // Touching the transfer dialog's box loads that dialog hidden when needed.
-    const QString text = m_app.form<format_def>().ausgabe_string()->toPlainText();
-    m_lastLength = text.size();
-    m_ausgabe_string->setText(text);
+    m_ausgabe_string->setText(m_app.form<format_def>().ausgabe_string()->toPlainText());
 }
 
 void Tasten::appendToken(const QString &token)
@@ -233,16 +217,11 @@ void Tasten::del_ausgabe_def_Click()
 
 void Tasten::Command1_Click()
 {
-    m_app.form<format_def>().ausgabe_string()->setPlainText(m_ausgabe_string->text());
-    accept();
-}
-
-void Tasten::ausgabe_string_Change(const QString &text)
-{
-    const bool grewPastStored = m_lastLength <= kStoredLength && text.size() > kStoredLength;
-    m_lastLength = text.size();
-    if (!grewPastStored)
+    // Said here, where the template is edited, rather than later by the transfer dialog.
+    const QString text = m_ausgabe_string->text();
+    if (!storedValuesFit(m_app,
+                         {singleValue(m_ausgabe_string, m_app.texts.TextFrmTasten_Caption, text)}))
         return;
-    m_app.prompts().message(tooLongMessage(text.size()), programTitle());
-    m_ausgabe_string->setFocus();
+    m_app.form<format_def>().ausgabe_string()->setPlainText(text);
+    accept();
 }

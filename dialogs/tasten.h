@@ -30,7 +30,6 @@ private:
     void Command2_Click();
     void del_ausgabe_def_Click();
     void Command1_Click();
-    void ausgabe_string_Change(const QString &text);
 
     App &m_app;
     QLineEdit *m_ausgabe_string = nullptr;
@@ -42,6 +41,4 @@ private:
     QPushButton *m_del_ausgabe_def = nullptr;
     QPushButton *m_Command1 = nullptr;
     QPushButton *m_Command3 = nullptr;
-    // Length before the latest change, to say once when the text outgrows the settings file.
-    qsizetype m_lastLength = 0;
 };

@@ -2,6 +2,7 @@
 
 #include "core/app.h"
 #include "core/mainform/program_title.h"
+#include "dialogs/stored_values.h"
 #include "platform/prompts.h"
 #include "platform/vb/vb_caption.h"
 #include "platform/vb/vb_runtime.h"
@@ -255,6 +256,8 @@ void timer_def::Check1_Click()
 
 void timer_def::OK_Click()
 {
+    if (!boxesFitSettingsFile())
+        return;
     // A box that never lost the focus was never checked: check what the timer will use.
     for (const CheckedBox &checked : m_checked)
         if (checked.box->isEnabled() && !LostFocus(checked))
@@ -271,6 +274,17 @@ void timer_def::OK_Click()
     s.anz_mess = m_anz_messungen->text();
     m_app.dtNaechsteMessung.clear();
     unloadWith(Accepted);
+}
+
+// Every box is stored, also one of a frame the mode disables.
+bool timer_def::boxesFitSettingsFile()
+{
+    QList<StoredValue> values;
+    for (const CheckedBox &checked : m_checked)
+        values.append(singleValue(checked.box, checked.box->accessibleName(), checked.box->text()));
+    // Moving the focus to a refused box must not run the check of the box it leaves.
+    const QScopedValueRollback guard(m_checking, true);
+    return storedValuesFit(m_app, values);
 }
 
 void timer_def::Command1_Click()

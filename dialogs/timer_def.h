@@ -46,6 +46,8 @@ private:
     void TimerModus_Click();
     void Check1_Click();
     void OK_Click();
+    // The length check of every box OK stores: false after its message.
+    bool boxesFitSettingsFile();
     void Command1_Click();
 
     void focusChanged(QWidget *old, QWidget *now);

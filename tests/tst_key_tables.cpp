@@ -178,6 +178,10 @@ private slots:
     void commaRefused_data();
     void commaRefused();
     void captionCommaRefused();
+    void rowTooLongRefused_data();
+    void rowTooLongRefused();
+    void captionTooLongForItsRow_data();
+    void captionTooLongForItsRow();
     void noTextCutOff_data();
     void noTextCutOff();
     void accessibleNames_data();
@@ -650,6 +654,139 @@ void tst_key_tables::captionCommaRefused()
     splitActionRow(joinActionRow(f.app.settings.Action[3]), reloaded);
     QCOMPARE(reloaded[4], QStringLiteral("T"));
     QCOMPARE(reloaded[5], QStringLiteral("Tara netto"));
+}
+
+using Cells = QList<QPair<QString, int>>; // box objectName, characters typed
+
+// A row is stored as one line joined by ",": the joined row must fit the 199
+// characters the settings file gives back. The message names the longest box
+// and the room the rest of the row leaves it, or the whole row when that box
+// alone cannot make room; cells the window does not edit count as well.
+void tst_key_tables::rowTooLongRefused_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("storedCaption"); // Action column 5, from the file
+    QTest::addColumn<Cells>("typed");
+    QTest::addColumn<QString>("focused");
+    QTest::addColumn<QString>("message");
+
+    const QString command = QStringLiteral("TextFrmGetKeyDef_Label1Caption %1, "
+                                           "TextFrmGetKeyDef_Label5Caption:\n\nmax %2");
+    // ",,," and ",0" around the command, the two keys: 201 characters.
+    QTest::newRow("command and key")
+        << "getkey_def" << 0 << QString() << Cells{{"Text4(0)", 100}, {"Combo1(0)", 95}}
+        << "Text4(0)" << command.arg(1).arg(98);
+    QTest::newRow("command beside a stored caption")
+        << "getkey_def" << 2 << QString(90, QLatin1Char('c')) << Cells{{"Text4(2)", 104}}
+        << "Text4(2)" << command.arg(3).arg(103);
+    QTest::newRow("stored caption the longest")
+        << "getkey_def" << 3 << QString(150, QLatin1Char('c')) << Cells{{"Text4(3)", 44}}
+        << "Command1(3)"
+        << "TextFrmGetKeyDef_Label1Caption 4, TextFrmGetButtonText_Label1Caption:\n\nmax 149";
+    QTest::newRow("no box alone can make room")
+        << "getkey_def" << 1 << QString()
+        << Cells{{"Text4(1)", 70}, {"Combo1(1)", 70}, {"Combo1(9)", 70}, {"Combo1(17)", 70}}
+        << "Text4(1)"
+        << "TextFrmGetKeyDef_Label1Caption 2:\n\nmax 199";
+    // Column 4 keeps "kept-2" from the file.
+    QTest::newRow("hotkeys beside the kept column")
+        << "actionkey_def" << 2 << QString() << Cells{{"Combo1(2)", 98}, {"Combo1(10)", 99}}
+        << "Combo1(10)"
+        << "TextFrmActionKeyDef_Label1Caption 3 (T Stop), "
+           "TextFrmActionKeyDef_Label2Caption:\n\nmax 92";
+}
+
+void tst_key_tables::rowTooLongRefused()
+{
+    QFETCH(QString, window);
+    QFETCH(int, row);
+    QFETCH(QString, storedCaption);
+    QFETCH(Cells, typed);
+    QFETCH(QString, focused);
+    QFETCH(QString, message);
+    Fixture f;
+    f.app.texts.TextEintragZuLang = QStringLiteral("max %1");
+    f.app.settings.Action[row][5] = storedCaption;
+    const HotkeyTable hotkeys = f.app.settings.Hotkeys;
+    const ActionTable actions = f.app.settings.Action;
+
+    bool stayedOpen = false;
+    bool focusThere = false;
+    bool tablesKept = false;
+    const auto act = [&](QDialog &w) {
+        for (const auto &[box, length] : typed)
+            typeInto(child<QWidget>(w, box), QString(length, QLatin1Char('x')));
+        click(w, QStringLiteral("Command2"));
+        stayedOpen = QApplication::activeModalWidget() == &w;
+        focusThere = hasFocusIn(child<QWidget>(w, focused));
+        tablesKept = f.app.settings.Hotkeys == hotkeys && f.app.settings.Action == actions;
+        w.reject();
+    };
+    if (window == QLatin1String("actionkey_def"))
+        runModal<actionkey_def>(f.app, act);
+    else
+        runModal<getkey_def>(f.app, act);
+    QVERIFY(stayedOpen);
+    QVERIFY(focusThere);
+    QVERIFY(tablesKept);
+    QCOMPARE(f.t.prompts.messages(), QStringList{message});
+    QCOMPARE(f.app.mainWindow().Command5(row + 9)->text(), QString());
+}
+
+// The caption editor refuses a caption its row has no room for, before the
+// command table shows it.
+void tst_key_tables::captionTooLongForItsRow_data()
+{
+    QTest::addColumn<int>("captionLength");
+    QTest::addColumn<bool>("refused");
+    // ",,," + command of 100 + "," + caption + ",0".
+    QTest::newRow("row of 199") << 93 << false;
+    QTest::newRow("row of 200") << 94 << true;
+}
+
+void tst_key_tables::captionTooLongForItsRow()
+{
+    QFETCH(int, captionLength);
+    QFETCH(bool, refused);
+    Fixture f;
+    f.app.texts.TextEintragZuLang = QStringLiteral("max %1");
+    const QString command(100, QLatin1Char('x'));
+    const QString caption(captionLength, QLatin1Char('c'));
+
+    bool editorOpenAfterOk = false;
+    bool focusBack = false;
+    QString rowCaption;
+    runModal<getkey_def>(f.app, [&](getkey_def &w) {
+        typeInto(child<QLineEdit>(w, QStringLiteral("Text4(5)")), command);
+        whenModal(QStringLiteral("getButtonText"), [&](QWidget &editor) {
+            auto *text = child<QLineEdit>(editor, QStringLiteral("Text"));
+            text->setText(caption);
+            click(editor, QStringLiteral("Command1"));
+            editorOpenAfterOk = QApplication::activeModalWidget() == &editor;
+            focusBack = hasFocusIn(text);
+            if (editorOpenAfterOk)
+                click(editor, QStringLiteral("Command2"));
+        });
+        click(w, QStringLiteral("Command1(5)"));
+        rowCaption = w.Command1(5)->text();
+        click(w, QStringLiteral("Command2"));
+    });
+    QCOMPARE(editorOpenAfterOk, refused);
+    QCOMPARE(focusBack, refused);
+    QCOMPARE(f.t.prompts.messages(),
+             refused ? QStringList{QStringLiteral("TextFrmGetButtonText_Label1Caption:\n\nmax 93")}
+                     : QStringList());
+    const QString stored = refused ? QString() : caption;
+    QCOMPARE(rowCaption, stored);
+    QCOMPARE(f.app.settings.Action[5][4], command);
+    QCOMPARE(f.app.settings.Action[5][5], stored);
+    // Saved and read again, the row comes back whole.
+    const QString file = f.t.path(QStringLiteral("saved.cfg"));
+    QCOMPARE(Einstellungen_speichern(f.app, file), SaveResult::Saved);
+    readSettingsRecord(f.app, file);
+    QCOMPARE(f.app.settings.Action[5][4], command);
+    QCOMPARE(f.app.settings.Action[5][5], stored);
 }
 
 void tst_key_tables::noTextCutOff_data()

@@ -113,8 +113,8 @@ private slots:
     void enterFiresNoButtonAndAddsNoLineBreak();
     void pastedLineBreaksAreRefused_data();
     void pastedLineBreaksAreRefused();
-    void saysSoWhenTheTemplateOutgrowsTheSettingsFile_data();
-    void saysSoWhenTheTemplateOutgrowsTheSettingsFile();
+    void okRefusesWhatTheSettingsFileCannotHold_data();
+    void okRefusesWhatTheSettingsFileCannotHold();
 
     void captionsComeFromTheLanguage_data();
     void captionsComeFromTheLanguage();
@@ -361,33 +361,37 @@ void TstTasten::pastedLineBreaksAreRefused()
     QCOMPARE(box(editor)->text(), after);
 }
 
-void TstTasten::saysSoWhenTheTemplateOutgrowsTheSettingsFile_data()
+void TstTasten::okRefusesWhatTheSettingsFileCannotHold_data()
 {
+    QTest::addColumn<QString>("language");
     QTest::addColumn<int>("loadedLength");
     QTest::addColumn<QString>("pressed"); // empty: type one character
-    QTest::addColumn<int>("messages");
-    QTest::addColumn<int>("messagesAfterTab"); // "{TAB}" appended next
+    QTest::addColumn<QString>("message"); // empty: none, OK takes the text
 
-    QTest::newRow("token to 199") << 195 << "Key_(0)" << 0 << 1;
-    QTest::newRow("token past 199") << 196 << "Key_(0)" << 1 << 1;
-    QTest::newRow("typed 200th") << 199 << "" << 1 << 1;
-    QTest::newRow("typed 199th") << 198 << "" << 0 << 1;
-    QTest::newRow("already longer") << 205 << "Key_(0)" << 0 << 0;
+    const QString german = QStringLiteral(
+        "Ausgabe-Definition:\n\nDer Eintrag ist zu lang: hier sind höchstens 199 Zeichen möglich.");
+    const QString english = QStringLiteral(
+        "Output definition:\n\nThe entry is too long: at most 199 characters are possible here.");
+    QTest::newRow("token to 199") << "DEUTSCH" << 195 << "Key_(0)" << QString();
+    QTest::newRow("token past 199") << "DEUTSCH" << 196 << "Key_(0)" << german;
+    QTest::newRow("typed 199th") << "ENGLISH" << 198 << "" << QString();
+    QTest::newRow("typed 200th") << "ENGLISH" << 199 << "" << english;
+    QTest::newRow("already longer") << "DEUTSCH" << 205 << "Key_(0)" << german;
 }
 
-void TstTasten::saysSoWhenTheTemplateOutgrowsTheSettingsFile()
+// The transfer dialog, which stores the template, then has nothing more to say.
+void TstTasten::okRefusesWhatTheSettingsFileCannotHold()
 {
+    QFETCH(QString, language);
     QFETCH(int, loadedLength);
     QFETCH(QString, pressed);
-    QFETCH(int, messages);
-    QFETCH(int, messagesAfterTab);
+    QFETCH(QString, message);
 
-    Fixture f;
+    Fixture f(language);
     const QString loaded(loadedLength, QLatin1Char('x'));
     f.t.app.form<format_def>().ausgabe_string()->setPlainText(loaded);
     Tasten &editor = f.open();
     QApplication::setActiveWindow(&editor);
-    f.t.prompts.shown.clear();
 
     QString added = QStringLiteral("{F1}");
     if (pressed.isEmpty()) {
@@ -398,18 +402,29 @@ void TstTasten::saysSoWhenTheTemplateOutgrowsTheSettingsFile()
     } else {
         QTest::mouseClick(button(editor, pressed), Qt::LeftButton);
     }
-    QCOMPARE(f.t.prompts.messages().size(), messages);
-    if (messages) {
-        QVERIFY(f.t.prompts.messages().first().contains(QStringLiteral("199")));
-        QCOMPARE(f.t.prompts.shown.first().kind, QStringLiteral("message"));
-        QCOMPARE(QApplication::focusWidget(), box(editor));
-    }
+    // Nothing is said while the template is being built.
+    QVERIFY(f.t.prompts.shown.isEmpty());
+    QString text = loaded + added;
+    QCOMPARE(box(editor)->text(), text);
 
-    // Said once as the text passes the limit; nothing is cut.
-    QTest::mouseClick(button(editor, QStringLiteral("Key_(12)")), Qt::LeftButton);
-    QCOMPARE(f.t.prompts.messages().size(), messagesAfterTab);
     close(editor, Close::Ok);
-    QCOMPARE(transferBox(f.t.app), loaded + added + QStringLiteral("{TAB}"));
+    if (!message.isEmpty()) {
+        QCOMPARE(f.t.prompts.messages(), QStringList{message});
+        QVERIFY(f.t.app.isLoaded<Tasten>());
+        QCOMPARE(QApplication::focusWidget(), box(editor));
+        QCOMPARE(transferBox(f.t.app), loaded);
+        text = text.left(199);
+        box(editor)->setText(text);
+        close(editor, Close::Ok);
+    }
+    QVERIFY(!f.t.app.isLoaded<Tasten>());
+    QCOMPARE(transferBox(f.t.app), text);
+
+    format_def &transfer = f.t.app.form<format_def>();
+    transfer.show();
+    QTest::mouseClick(transfer.findChild<QPushButton *>(QStringLiteral("OK")), Qt::LeftButton);
+    QCOMPARE(f.t.app.settings.format, text);
+    QCOMPARE(f.t.prompts.messages().size(), message.isEmpty() ? 0 : 1);
 }
 
 void TstTasten::captionsComeFromTheLanguage_data()

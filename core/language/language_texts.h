@@ -43,6 +43,7 @@
     X(TextBitteZahlGroesser0Eingeben)                                                              \
     X(TextBitteDatumEingeben)                                                                      \
     X(TextBitteUhrzeitEingeben)                                                                    \
+    X(TextEintragZuLang)                                                                           \
     X(TextMenuDatei_)                                                                              \
     X(TextMenuDatei_EinstellungLaden)                                                              \
     X(TextMenuDatei_EinstellungSichern)                                                            \

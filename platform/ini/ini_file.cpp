@@ -12,8 +12,6 @@
 namespace ini {
 namespace {
 
-// The profile-string functions read through a 200-character buffer.
-constexpr qsizetype kMaxValueLength = 199;
 constexpr QByteArrayView kBom("\xEF\xBB\xBF");
 // Files we start are exchanged with Windows users, whose editors expect CRLF.
 constexpr QByteArrayView kNewFileLineEnd("\r\n");

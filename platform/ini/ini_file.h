@@ -23,7 +23,11 @@
 // atomic, keeping owner, mode and symbolic links.
 namespace ini {
 
-// The value of key in section of file, or defaultValue; both capped at 199 characters.
+// The profile-string functions read through a 200-character buffer: the longest
+// value (counted in UTF-16 code units, as QString counts) that comes back whole.
+constexpr qsizetype kMaxValueLength = 199;
+
+// The value of key in section of file, or defaultValue; both capped at kMaxValueLength.
 QString readValue(const QString &file, const QString &section, const QString &key,
                   const QString &defaultValue);
 

@@ -1,0 +1,62 @@
+#include "dialogs/stored_values.h"
+
+#include "core/app.h"
+#include "core/mainform/program_title.h"
+#include "platform/ini/ini_file.h"
+#include "platform/prompts.h"
+
+#include <QWidget>
+
+#include <algorithm>
+
+namespace {
+
+// Labels such as "UTG:" end in a colon already; the message puts its own after the name.
+QString withoutColon(const QString &name)
+{
+    QString bare = name.trimmed();
+    if (bare.endsWith(QLatin1Char(':')))
+        bare.chop(1);
+    return bare.trimmed();
+}
+
+void reportTooLong(App &app, const StoredValue &value)
+{
+    Q_ASSERT(!value.fields.isEmpty());
+    const auto longest = std::max_element(
+        value.fields.cbegin(), value.fields.cend(),
+        [](const StoredField &a, const StoredField &b) { return a.text.size() < b.text.size(); });
+    // What the rest of the value leaves for that field.
+    const qsizetype room = ini::kMaxValueLength - (value.text.size() - longest->text.size());
+    const bool fieldAloneCanFit = room > 0;
+    const QString &name = fieldAloneCanFit ? longest->name : value.name;
+    const qsizetype limit = fieldAloneCanFit ? room : ini::kMaxValueLength;
+    // Replaced rather than arg(): a language file of its own may word the text without "%1".
+    const QString message =
+        QString(app.texts.TextEintragZuLang).replace(QStringLiteral("%1"), QString::number(limit));
+    refuseField(app, longest->box, name, message);
+}
+
+} // namespace
+
+StoredValue singleValue(QWidget *box, const QString &name, const QString &text)
+{
+    return {text, name, {{box, name, text}}};
+}
+
+bool storedValuesFit(App &app, const QList<StoredValue> &values)
+{
+    const auto tooLong = std::find_if(values.cbegin(), values.cend(), [](const StoredValue &value) {
+        return value.text.size() > ini::kMaxValueLength;
+    });
+    if (tooLong == values.cend())
+        return true;
+    reportTooLong(app, *tooLong);
+    return false;
+}
+
+void refuseField(App &app, QWidget *box, const QString &name, const QString &message)
+{
+    app.prompts().message(withoutColon(name) + QStringLiteral(":\n\n") + message, programTitle());
+    box->setFocus();
+}
