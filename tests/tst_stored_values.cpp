@@ -180,8 +180,10 @@ struct Program {
             ports += "COM" + QByteArray::number(n) + "=/nonexistent/tty\r\n";
         t.writeFile(QStringLiteral("mondrelquist.ini"), ports);
         t.app.CfgPath = settingsFile;
-        ready = loadShippedLanguage(t.app, language) &&
-                readSettingsRecord(t.app, settingsFile).isEmpty();
+        if (!loadShippedLanguage(t.app, language))
+            return;
+        const UnreadableFiles unreadable = readSettingsRecord(t.app, settingsFile);
+        ready = unreadable.settingsFile.isEmpty() && unreadable.mondrelquistIni.isEmpty();
     }
 
     // Saves the record into the settings file as the save dialog does (replacing it).
