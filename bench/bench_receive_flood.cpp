@@ -1,15 +1,20 @@
-// Floods the telegram reading through a socat pty pair at full speed, once with
-// bytes that never hold the end character and once with well-formed telegrams,
-// and prints for each: bytes taken, telegrams framed, the largest receive buffer
-// (strEmpfang) seen and the peak RSS growth (VmHWM against VmRSS at the start of
-// the phase; the peak is reset between phases through /proc/self/clear_refs).
+// Floods the telegram reading at full speed over a socat pty pair and over a
+// local TCP connection: first with bytes that never hold the end character,
+// then at once with well-formed telegrams. Prints per link and phase: bytes
+// taken, the largest receive buffer (strEmpfang) and its largest capacity, and
+// the peak RSS of this process (VmHWM, reset at the start of each phase through
+// /proc/self/clear_refs) with its growth over the phase; for the telegrams, how
+// long after the flood ended the first one was framed, how many were framed and
+// how many of them differ from the telegram sent.
 // Usage: bench_receive_flood [seconds per phase (default 8)] [m_waittime (default 1)]
+//                            [serial|tcp (default both)]
 
 #include "core/app.h"
 #include "core/mainform/mainform.h"
 #include "core/reception/telegram.h"
 #include "core/settings/settings.h"
 #include "platform/ports/serial_port.h"
+#include "platform/ports/tcp_socket.h"
 #include "tests/support/byte_flood.h"
 #include "tests/support/pty_pair.h"
 #include "tests/support/tcp_instrument.h"
@@ -22,6 +27,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
+#include <memory>
 
 namespace {
 
@@ -46,28 +53,41 @@ void resetPeakRss()
         refs.write("5");
 }
 
+// The instrument's end of one link: a new flood into it.
+using FloodFactory = std::function<std::unique_ptr<ByteFlood>(const QByteArray &chunk)>;
+
 struct Figures {
     qint64 bytes = 0;
-    int telegrams = 0;
-    qsizetype largestBuffer = 0;
-    qint64 rssGrowthKiB = 0;
     double seconds = 0;
+    qsizetype largestBuffer = 0;
+    qsizetype largestCapacity = 0;
+    qint64 peakRssKiB = 0;
+    qint64 rssGrowthKiB = 0;
+    int telegrams = 0;
+    int garbled = 0;
+    qint64 firstTelegramMs = -1;
 };
 
-Figures floodPhase(App &app, const QString &instrumentSide, const QByteArray &chunk, double seconds)
+// Reads telegrams for `seconds` while the flood runs.
+Figures floodPhase(App &app, const FloodFactory &makeFlood, const QByteArray &chunk,
+                   const QString &expected, double seconds)
 {
     Figures f;
     const auto sample = [&] {
         f.largestBuffer = std::max(f.largestBuffer, app.strEmpfang.size());
+        f.largestCapacity = std::max(f.largestCapacity, app.strEmpfang.capacity());
     };
-    const QMetaObject::Connection watch =
+    // After the window's own handlers: the bytes are in strEmpfang by then.
+    const QMetaObject::Connection serial =
         QObject::connect(&app.mainWindow().commport(), &SerialPort::dataReceived, sample);
+    const QMetaObject::Connection tcp =
+        QObject::connect(&app.mainWindow().Winsock1(), &TcpSocket::DataArrival, sample);
     resetPeakRss();
     const qint64 rssBefore = statusKiB("VmRSS");
 
-    ByteFlood flood(instrumentSide, chunk);
-    if (!flood.start()) {
-        std::fprintf(stderr, "cannot open %s\n", qPrintable(instrumentSide));
+    const std::unique_ptr<ByteFlood> flood = makeFlood(chunk);
+    if (!flood->start()) {
+        std::fprintf(stderr, "cannot open the instrument's end\n");
         return f;
     }
     QElapsedTimer clock;
@@ -77,23 +97,87 @@ Figures floodPhase(App &app, const QString &instrumentSide, const QByteArray &ch
         QString unit;
         Telegramm_lesen(app, telegram, unit);
         sample();
-        if (!telegram.isEmpty())
-            ++f.telegrams;
+        if (telegram.isEmpty())
+            continue;
+        if (f.telegrams++ == 0)
+            f.firstTelegramMs = clock.elapsed();
+        if (telegram != expected)
+            ++f.garbled;
     }
-    flood.stop();
+    flood->stop();
     f.seconds = clock.elapsed() / 1000.0;
-    f.bytes = flood.written();
-    f.rssGrowthKiB = statusKiB("VmHWM") - rssBefore;
-    QObject::disconnect(watch);
+    f.bytes = flood->written();
+    f.peakRssKiB = statusKiB("VmHWM");
+    f.rssGrowthKiB = f.peakRssKiB - rssBefore;
+    QObject::disconnect(serial);
+    QObject::disconnect(tcp);
     return f;
 }
 
-void print(const char *phase, const Figures &f)
+void print(const char *link, const char *phase, const Figures &f)
 {
-    std::printf("%-28s %8.1f MiB in %4.1f s (%6.1f MiB/s), %7d telegrams, largest buffer %8lld "
-                "chars, peak RSS growth %7.1f MiB\n",
-                phase, f.bytes / 1048576.0, f.seconds, f.bytes / 1048576.0 / f.seconds, f.telegrams,
-                qlonglong(f.largestBuffer), f.rssGrowthKiB / 1024.0);
+    std::printf("%-6s %-17s %8.1f MiB in %4.1f s (%6.1f MiB/s); largest buffer %6lld chars, "
+                "capacity %6lld; peak RSS %6.1f MiB (growth %6.1f MiB)\n",
+                link, phase, f.bytes / 1048576.0, f.seconds, f.bytes / 1048576.0 / f.seconds,
+                qlonglong(f.largestBuffer), qlonglong(f.largestCapacity), f.peakRssKiB / 1024.0,
+                f.rssGrowthKiB / 1024.0);
+    if (f.telegrams > 0 || f.firstTelegramMs >= 0)
+        std::printf("%-6s %-17s first telegram %lld ms after the flood ended; %d telegrams "
+                    "framed, %d not as sent\n",
+                    link, "", qlonglong(f.firstTelegramMs), f.telegrams, f.garbled);
+}
+
+// The flood without an end character, then telegrams right after it.
+void measure(App &app, const char *link, const FloodFactory &makeFlood, double seconds)
+{
+    print(link, "no end character:",
+          floodPhase(app, makeFlood, QByteArray(4096, 'x'), QString(), seconds));
+    const QByteArray telegram = defaultTelegram('+', "12,50", "g");
+    QByteArray telegrams;
+    while (telegrams.size() < 4096)
+        telegrams += telegram;
+    print(link, "telegrams:",
+          floodPhase(app, makeFlood, telegrams, QString::fromLatin1(telegram), seconds));
+}
+
+bool measureSerial(TestApp &t, double seconds)
+{
+    QTemporaryDir ptyDir;
+    PtyPair pty(ptyDir.path());
+    if (!pty.start()) {
+        std::fprintf(stderr, "socat did not start\n");
+        return false;
+    }
+    t.writeFile(QStringLiteral("mondrelquist.ini"), "[ports]\r\nCOM3=" + pty.a.toUtf8() + "\r\n");
+    t.app.settings.portnum = QStringLiteral("3");
+    SerialPort &port = t.app.mainWindow().commport();
+    if (!port.setCommPort(3).ok() || !port.setPortOpen(true).ok()) {
+        std::fprintf(stderr, "cannot open the pty\n");
+        return false;
+    }
+    measure(
+        t.app, "serial",
+        [&](const QByteArray &chunk) { return std::make_unique<ByteFlood>(pty.b, chunk); },
+        seconds);
+    port.setPortOpen(false);
+    return true;
+}
+
+bool measureTcp(TestApp &t, double seconds)
+{
+    TcpInstrument instrument;
+    if (!instrument.connect(t.app)) {
+        std::fprintf(stderr, "no TCP connection\n");
+        return false;
+    }
+    measure(
+        t.app, "TCP",
+        [&](const QByteArray &chunk) {
+            return std::make_unique<ByteFlood>(instrument.descriptor(), chunk);
+        },
+        seconds);
+    t.app.mainWindow().Winsock1().Close();
+    return true;
 }
 
 } // namespace
@@ -106,29 +190,16 @@ int main(int argc, char *argv[])
     const QStringList args = application.arguments();
     const double seconds = args.value(1, QStringLiteral("8")).toDouble();
     const double waittime = args.value(2, QStringLiteral("1")).toDouble();
+    const QString links = args.value(3);
 
     TestApp t;
-    QTemporaryDir ptyDir;
-    PtyPair pty(ptyDir.path());
-    if (!pty.start()) {
-        std::fprintf(stderr, "socat did not start\n");
-        return 1;
-    }
-    t.writeFile(QStringLiteral("mondrelquist.ini"), "[ports]\r\nCOM3=" + pty.a.toUtf8() + "\r\n");
     readSettingsRecord(t.app, QString()); // 22-character telegrams ending in LF
-    t.app.settings.portnum = QStringLiteral("3");
     t.app.m_waittime = waittime;
-    SerialPort &port = t.app.mainWindow().commport();
-    if (!port.setCommPort(3).ok() || !port.setPortOpen(true).ok()) {
-        std::fprintf(stderr, "cannot open the pty\n");
-        return 1;
-    }
 
     std::printf("m_waittime %.1f s, %.1f s per phase\n", waittime, seconds);
-    print("no end character:", floodPhase(t.app, pty.b, QByteArray(4096, 'x'), seconds));
-    QByteArray telegrams;
-    while (telegrams.size() < 4096)
-        telegrams += defaultTelegram('+', "12,50", "g");
-    print("telegrams:", floodPhase(t.app, pty.b, telegrams, seconds));
+    if (links != u"tcp" && !measureSerial(t, seconds))
+        return 1;
+    if (links != u"serial" && !measureTcp(t, seconds))
+        return 1;
     return 0;
 }

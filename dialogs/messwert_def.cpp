@@ -3,6 +3,7 @@
 #include "core/app.h"
 #include "core/mainform/control_tag.h"
 #include "core/mainform/mainform.h"
+#include "core/reception/telegram.h"
 #include "core/settings/settings_record.h"
 #include "dialogs/dialog_controls.h"
 #include "dialogs/stored_values.h"
@@ -96,9 +97,6 @@ messwert_def::messwert_def(App &app, QWidget *parent)
     m_Winsock1->setObjectName(QStringLiteral("Winsock1"));
     m_Timer1 = new VbTimer(this);
     m_Timer1->setObjectName(QStringLiteral("Timer1"));
-    m_tcpQuiet = new QTimer(this);
-    m_tcpQuiet->setSingleShot(true);
-    m_tcpQuiet->setInterval(kReadPauseMs);
     buildControls();
     buildLayout();
     connectSignals();
@@ -248,7 +246,6 @@ void messwert_def::connectSignals()
     connect(m_commport, &SerialPort::OnComm, this, &messwert_def::commport_OnComm,
             Qt::QueuedConnection);
     connect(m_Winsock1, &TcpSocket::DataArrival, this, &messwert_def::Winsock1_DataArrival);
-    connect(m_tcpQuiet, &QTimer::timeout, this, &messwert_def::endTcpTelegram);
     connect(m_Timer1, &VbTimer::Timer, this, &messwert_def::Timer1_Timer);
 }
 
@@ -283,7 +280,8 @@ void messwert_def::Form_Load()
     }
 
     mainform &window = m_app.mainWindow();
-    if (window.commport().portOpen())
+    const bool portClosed = window.commport().portOpen();
+    if (portClosed)
         window.commport().setPortOpen(false);
 
     openLink();
@@ -291,19 +289,27 @@ void messwert_def::Form_Load()
     m_txtScaleInput->clear();
     m_txt_endchar->setText(s.str_endchar);
     m_txt_reclen->setText(s.str_len);
-    takeMainWindowOffline(window);
+    takeMainWindowOffline(window, portClosed);
     updateStartStop();
 }
 
-// The main window's timer stops and its tag says offline whatever the link; its
-// display says so too, over TCP as well as over a serial port.
-void messwert_def::takeMainWindowOffline(mainform &window)
+// The main window's timer stops and its tag says offline whatever the link. Its
+// display says so on a serial link; over TCP its socket stays up until Start and
+// its captions stay as they are, unless its serial port was open and closed here.
+void messwert_def::takeMainWindowOffline(mainform &window, bool portClosed)
 {
     window.Timer1().setInterval(0);
+    setTag(window.Command5(7), vb::BoolText(false));
+    if (overTcp() && !portClosed)
+        return;
     window.Command5(7)->setText(QStringLiteral("O&nline"));
     vb::setCaption(window.MesswertAnzeige(), QStringLiteral("Offline"));
-    setTag(window.Command5(7), vb::BoolText(false));
     window.fnUpdateStatus(&LanguageTexts::TextMessgeraetInaktiv);
+}
+
+bool messwert_def::overTcp() const
+{
+    return m_app.settings.portnum == QLatin1String("TCP/IP");
 }
 
 void messwert_def::openLink()
@@ -318,11 +324,8 @@ void messwert_def::openLink()
                                 vb::Str(*stopbit));
 
     if (!vb::IsNumeric(s.portnum)) {
-        if (s.portnum == QLatin1String("TCP/IP")) {
+        if (overTcp())
             connectTcp();
-            // Over TCP the first telegram shows from the opening on.
-            m_tcpTelegram = true;
-        }
         return;
     }
     const auto n = vb::CInt(s.portnum);
@@ -357,11 +360,10 @@ void messwert_def::cmdStart_Click()
     // What the main window left in the receive buffer is no part of this telegram.
     m_app.strEmpfang.clear();
     m_txtScaleInput->clear();
-    if (m_app.settings.portnum == QLatin1String("TCP/IP")) {
+    if (overTcp()) {
         m_Timer1->setInterval(0);
         m_app.mainWindow().Winsock1().Close();
         connectTcp();
-        m_tcpTelegram = true;
     } else {
         m_commport->input();
         m_commport->setRThreshold(1);
@@ -377,8 +379,6 @@ void messwert_def::cmdStop_Click()
     m_receiving = false;
     updateStartStop();
     m_Winsock1->Close();
-    m_tcpQuiet->stop();
-    m_tcpTelegram = false;
 }
 
 // One telegram per Start: read until no more bytes came during a pause or the
@@ -428,28 +428,13 @@ bool messwert_def::pauseRead(quint64 session)
     return false;
 }
 
-// Socket data are always taken, so nothing piles up; only those of the telegram
-// being received are shown. They go into the box directly: until Start the main
-// window's socket still appends to the shared receive buffer.
+// Over TCP the box shows everything received since the receive buffer was last
+// emptied, whenever data arrive; until Start the main window's socket appends to
+// the same buffer. An endless stream shows its newest characters.
 void messwert_def::Winsock1_DataArrival()
 {
-    const QString data = m_Winsock1->GetData();
-    if (!m_tcpTelegram)
-        return;
-    m_txtScaleInput->setText(m_txtScaleInput->text() + data);
-    const int length = int(m_txtScaleInput->text().size());
-    const double wanted = vb::Val(m_txt_reclen->text());
-    if (wanted < 1 || length >= wanted || length >= kMaxTelegram)
-        endTcpTelegram();
-    else
-        m_tcpQuiet->start();
-}
-
-void messwert_def::endTcpTelegram()
-{
-    m_tcpQuiet->stop();
-    m_tcpTelegram = false;
-    showPreviews();
+    appendReceived(m_app, m_Winsock1->GetData());
+    m_txtScaleInput->setText(m_app.strEmpfang.right(kMaxTelegram));
 }
 
 void messwert_def::Timer1_Timer()
@@ -568,8 +553,6 @@ void messwert_def::Form_Unload()
     ++m_session;
     m_receiving = false;
     m_Timer1->setInterval(0);
-    m_tcpQuiet->stop();
-    m_tcpTelegram = false;
     m_commport->setRThreshold(0);
     m_commport->setPortOpen(false);
     m_Winsock1->Close();

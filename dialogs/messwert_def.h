@@ -8,7 +8,6 @@ class App;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QTimer;
 class SerialPort;
 class TcpSocket;
 class VbTimer;
@@ -16,8 +15,9 @@ class mainform;
 struct SettingsRecord;
 
 // The telegram-template dialog ("Dateneingang"): opens its own link to the
-// instrument with the current port settings, shows one received telegram raw in
-// a fixed-pitch box (one byte per column, CR and NUL kept) and lets the user mark
+// instrument with the current port settings, shows what it receives raw in a
+// fixed-pitch box (one byte per column, CR and NUL kept: one telegram per Start
+// on a serial port, everything as it arrives over TCP) and lets the user mark
 // the value, sign, unit, stable-flag and ID columns, which go into the settings
 // record at once; OK stores the column, length and end-character boxes. Opening
 // it takes the main window offline. Its tag is the caller: "select_target" (the
@@ -34,8 +34,8 @@ public:
     SerialPort &commport() const { return *m_commport; }
     TcpSocket &Winsock1() const { return *m_Winsock1; }
 
-    // Longest telegram the box holds: far beyond any balance telegram, so a link
-    // that never pauses cannot grow it without end.
+    // Most characters the box shows: far beyond any balance telegram, so a link
+    // that never pauses cannot grow it without end (over TCP it shows the newest).
     static constexpr int kMaxTelegram = 1024;
 
 protected:
@@ -63,7 +63,8 @@ private:
     void connectSignals();
 
     void Form_Load();
-    void takeMainWindowOffline(mainform &window);
+    void takeMainWindowOffline(mainform &window, bool portClosed);
+    bool overTcp() const;
     void openLink();
     void connectTcp();
 
@@ -73,7 +74,6 @@ private:
     void commport_OnComm();
     bool pauseRead(quint64 session);
     void Winsock1_DataArrival();
-    void endTcpTelegram();
     void Timer1_Timer();
     void showPreviews();
 
@@ -102,12 +102,8 @@ private:
     SerialPort *m_commport = nullptr;
     TcpSocket *m_Winsock1 = nullptr;
     VbTimer *m_Timer1 = nullptr;
-    // Ends a TCP telegram once the link has been quiet this long, as the serial
-    // read ends when no more bytes came during its wait.
-    QTimer *m_tcpQuiet = nullptr;
 
-    bool m_receiving = false;   // between Start and Stop
-    bool m_reading = false;     // a serial telegram read is waiting
-    bool m_tcpTelegram = false; // socket data still belong to the telegram shown
-    quint64 m_session = 0;      // counts closings, so a read that waits sees its window close
+    bool m_receiving = false; // between Start and Stop
+    bool m_reading = false;   // a serial telegram read is waiting
+    quint64 m_session = 0;    // counts closings, so a read that waits sees its window close
 };

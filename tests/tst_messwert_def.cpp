@@ -4,6 +4,7 @@
 #include "core/mainform/control_tag.h"
 #include "core/mainform/mainform.h"
 #include "core/mainform/panel_bar.h"
+#include "core/reception/telegram.h"
 #include "core/settings/settings.h"
 #include "dialogs/messwert_def.h"
 #include "dialogs/tasten.h"
@@ -13,6 +14,7 @@
 #include "platform/vb/vb_caption.h"
 #include "platform/vb/vb_runtime.h"
 #include "platform/vb/vb_timer.h"
+#include "tests/support/byte_flood.h"
 #include "tests/support/dialog_checks.h"
 #include "tests/support/instrument_simulator.h"
 #include "tests/support/pty_pair.h"
@@ -31,6 +33,7 @@
 #include <QTcpSocket>
 #include <QtTest>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <memory>
@@ -88,6 +91,8 @@ public:
         m_peers.back()->write(bytes);
         m_peers.back()->flush();
     }
+    // Over TCP: the instrument's end of the newest connection.
+    qintptr descriptor() const { return m_peers.back()->socketDescriptor(); }
 
 private:
     QString m_transport;
@@ -190,10 +195,10 @@ private slots:
     void controlsAndTexts();
     void loadShowsRecordAndTakesMainWindowOffline_data();
     void loadShowsRecordAndTakesMainWindowOffline();
-    void oneTelegramPerStart_data();
     void oneTelegramPerStart();
-    void tcpTelegramEnds_data();
-    void tcpTelegramEnds();
+    void tcpShowsAllAsItArrives_data();
+    void tcpShowsAllAsItArrives();
+    void tcpFloodShowsNewest();
     void rawBytesAndEndCharacter_data();
     void rawBytesAndEndCharacter();
     void leftoverOfMainWindowNotShown();
@@ -265,15 +270,22 @@ void tst_messwert_def::controlsAndTexts()
 void tst_messwert_def::loadShowsRecordAndTakesMainWindowOffline_data()
 {
     QTest::addColumn<QString>("transport");
-    QTest::newRow("serial") << "pty";
-    QTest::newRow("TCP") << "tcp";
+    QTest::addColumn<bool>("portLeftOpen"); // the main window's serial port, over TCP
+    QTest::addColumn<bool>("showsOffline");
+    QTest::newRow("serial") << "pty" << false << true;
+    QTest::newRow("TCP") << "tcp" << false << false;
+    QTest::newRow("TCP, serial port left open") << "tcp" << true << true;
 }
 
-// The boxes show the record; the main window is offline afterwards and says so
-// over TCP as well; its socket stays up until Start.
+// The boxes show the record; the main window's timer stops and its tag says
+// offline. On a serial link its display says so too; over TCP its socket stays
+// up until Start and its captions and status stay, unless its serial port was
+// still open and is closed here.
 void tst_messwert_def::loadShowsRecordAndTakesMainWindowOffline()
 {
     QFETCH(QString, transport);
+    QFETCH(bool, portLeftOpen);
+    QFETCH(bool, showsOffline);
     Fixture f;
     InstrumentSimulator simulator;
     QVERIFY(simulator.start(transport));
@@ -290,6 +302,7 @@ void tst_messwert_def::loadShowsRecordAndTakesMainWindowOffline()
 
     // The main window online on the same link.
     mainform &mw = f.mw();
+    PtyPair earlierPort(f.t.folder.path());
     if (transport == u"tcp") {
         mw.Winsock1().setRemoteHost(s.tcpip);
         mw.Winsock1().setRemotePort(simulator.port());
@@ -298,10 +311,17 @@ void tst_messwert_def::loadShowsRecordAndTakesMainWindowOffline()
     } else {
         QVERIFY(mw.commport().setPortOpen(true));
     }
+    if (portLeftOpen) {
+        QVERIFY(earlierPort.start());
+        QVERIFY(useComPort(f.t.app, earlierPort.a));
+        QVERIFY(mw.commport().setPortOpen(true));
+        QVERIFY(simulator.configure(f.t.app));
+    }
     mw.Command5(7)->setText(QStringLiteral("O&ffline"));
     vb::setCaption(mw.MesswertAnzeige(), QStringLiteral("Online"));
     setTag(mw.Command5(7), vb::BoolText(true));
     mw.Timer1().setInterval(10);
+    mw.fnUpdateStatus(QStringLiteral("online"));
 
     messwert_def &dialog = f.open();
     QCOMPARE(f.text(QStringLiteral("txtMesswertStart")), QStringLiteral("3"));
@@ -317,9 +337,12 @@ void tst_messwert_def::loadShowsRecordAndTakesMainWindowOffline()
 
     QCOMPARE(mw.Timer1().interval(), 0);
     QCOMPARE(tagOf(mw.Command5(7)), QStringLiteral("False"));
-    QCOMPARE(mw.Command5(7)->text(), QStringLiteral("O&nline"));
-    QCOMPARE(mw.MesswertAnzeige()->text(), QStringLiteral("Offline"));
-    QCOMPARE(mw.Status()->panelText(1), QStringLiteral("TextMessgeraetInaktiv"));
+    const auto shown = [showsOffline](const char *offline, const char *before) {
+        return QString::fromLatin1(showsOffline ? offline : before);
+    };
+    QCOMPARE(mw.Command5(7)->text(), shown("O&nline", "O&ffline"));
+    QCOMPARE(mw.MesswertAnzeige()->text(), shown("Offline", "Online"));
+    QCOMPARE(mw.Status()->panelText(1), shown("TextMessgeraetInaktiv", "online"));
     QVERIFY(!mw.commport().portOpen());
     QCOMPARE(f.child<QPushButton>(QStringLiteral("cmdStart"))->isEnabled(), true);
     QCOMPARE(f.child<QPushButton>(QStringLiteral("cmdStop"))->isEnabled(), false);
@@ -334,27 +357,17 @@ void tst_messwert_def::loadShowsRecordAndTakesMainWindowOffline()
     }
 }
 
-void tst_messwert_def::oneTelegramPerStart_data()
-{
-    QTest::addColumn<QString>("transport");
-    QTest::newRow("serial") << "pty";
-    QTest::newRow("TCP") << "tcp";
-}
-
-// Each Start shows one telegram, and the previews cut it; further telegrams
-// are not appended until Stop and Start.
+// On a serial port each Start shows one telegram, and the previews cut it;
+// further telegrams are not appended until Stop and Start.
 void tst_messwert_def::oneTelegramPerStart()
 {
-    QFETCH(QString, transport);
     Fixture f;
     InstrumentSimulator simulator;
-    QVERIFY(simulator.start(transport));
+    QVERIFY(simulator.start(QStringLiteral("pty")));
     QVERIFY(simulator.configure(f.t.app));
     f.t.app.settings.ID_anf[2] = 1;
     f.t.app.settings.ID_end[2] = 2;
     messwert_def &dialog = f.open();
-    if (transport == u"tcp")
-        QTRY_VERIFY(f.isConnected());
 
     for (int round = 0; round < 2; ++round) {
         QVERIFY(f.start());
@@ -383,30 +396,35 @@ void tst_messwert_def::oneTelegramPerStart()
     }
 }
 
-void tst_messwert_def::tcpTelegramEnds_data()
+void tst_messwert_def::tcpShowsAllAsItArrives_data()
 {
-    QTest::addColumn<QByteArrayList>("chunks"); // sent 100 ms apart
+    QTest::addColumn<QByteArray>("leftover"); // in the receive buffer before loading
+    QTest::addColumn<QByteArrayList>("chunks");
     QTest::addColumn<QString>("reclen");
     QTest::addColumn<QByteArray>("shown");
 
     const QByteArray telegram = defaultTelegram('+', "1.5", "g");
-    QTest::newRow("length reached by the second chunk")
-        << QByteArrayList{telegram.left(9), telegram.mid(9), telegram.left(9)} << "22" << telegram;
-    QTest::newRow("no length: the first chunk")
-        << QByteArrayList{telegram.left(9), telegram.mid(9)} << "" << telegram.left(9);
-    QTest::newRow("longer than the length: kept whole")
-        << QByteArrayList{telegram, "US"} << "5" << telegram;
-    QTest::newRow("length never reached: ends when the link is quiet")
-        << QByteArrayList{"AB", "CD"} << "40" << QByteArray("ABCD");
-    QTest::newRow("bounded") << QByteArrayList{QByteArray(700, 'x'), QByteArray(700, 'y')} << "5000"
-                             << QByteArray(700, 'x') +
-                                    QByteArray(messwert_def::kMaxTelegram - 700, 'y');
+    QTest::newRow("pieces past the length")
+        << QByteArray() << QByteArrayList{telegram.left(9), telegram.mid(9), telegram.left(9)}
+        << "22" << telegram + telegram.left(9);
+    QTest::newRow("no length") << QByteArray() << QByteArrayList{telegram.left(9), telegram.mid(9)}
+                               << "" << telegram;
+    QTest::newRow("telegram after telegram")
+        << QByteArray() << QByteArrayList{telegram, telegram, "US"} << "5"
+        << telegram + telegram + "US";
+    QTest::newRow("after what the main window left")
+        << QByteArray("OLD\r\n") << QByteArrayList{telegram} << "22"
+        << "OLD\r\n" + telegram;
+    QTest::newRow("beyond the box: the newest")
+        << QByteArray() << QByteArrayList{QByteArray(700, 'x'), QByteArray(700, 'y')} << "5000"
+        << QByteArray(messwert_def::kMaxTelegram - 700, 'x') + QByteArray(700, 'y');
 }
 
-// Over TCP a telegram ends at the length in txt_reclen (the first data when it
-// is empty) or once the link is quiet for half a second; later data are dropped.
-void tst_messwert_def::tcpTelegramEnds()
+// Over TCP the box shows everything received since the receive buffer was last
+// emptied, from the loading on and without Start, whatever the length box says.
+void tst_messwert_def::tcpShowsAllAsItArrives()
 {
+    QFETCH(QByteArray, leftover);
     QFETCH(QByteArrayList, chunks);
     QFETCH(QString, reclen);
     QFETCH(QByteArray, shown);
@@ -414,16 +432,49 @@ void tst_messwert_def::tcpTelegramEnds()
     RawInstrument instrument(QStringLiteral("tcp"), f.t.folder.path());
     QVERIFY(instrument.start(f.t.app));
     f.t.app.settings.str_len = reclen;
+    f.t.app.strEmpfang = QString::fromLatin1(leftover);
     messwert_def &dialog = f.open();
     QVERIFY(instrument.ready(dialog));
+    QCOMPARE(f.text(QStringLiteral("txtScaleInput")), QString());
+    QByteArray sent = leftover;
     for (const QByteArray &chunk : chunks) {
         instrument.send(chunk);
-        QTest::qWait(100);
+        sent += chunk;
+        QTRY_COMPARE(f.text(QStringLiteral("txtScaleInput")),
+                     QString::fromLatin1(sent.right(messwert_def::kMaxTelegram)));
     }
-    QTest::qWait(600);
-    instrument.send("late");
-    QTest::qWait(100);
     QCOMPARE(f.text(QStringLiteral("txtScaleInput")), QString::fromLatin1(shown));
+    QCOMPARE(f.child<QPushButton>(QStringLiteral("cmdStart"))->isEnabled(), true);
+}
+
+// An endless stream at full speed: the box shows its newest characters and the
+// receive buffer stays within its bound; what comes after the flood shows.
+void tst_messwert_def::tcpFloodShowsNewest()
+{
+    Fixture f;
+    RawInstrument instrument(QStringLiteral("tcp"), f.t.folder.path());
+    QVERIFY(instrument.start(f.t.app));
+    f.t.app.settings.str_len = QStringLiteral("22");
+    const qsizetype bound = 22 + kEmpfangReserve;
+    messwert_def &dialog = f.open();
+    QVERIFY(instrument.ready(dialog));
+    qsizetype largestCapacity = 0;
+    connect(&dialog.Winsock1(), &TcpSocket::DataArrival, &dialog,
+            [&] { largestCapacity = std::max(largestCapacity, f.t.app.strEmpfang.capacity()); });
+
+    const QByteArray telegram = defaultTelegram('+', "1.5", "g");
+    ByteFlood flood(instrument.descriptor(), QByteArray(4096, 'x'), 4 * 1024 * 1024, telegram);
+    QVERIFY(flood.start());
+    QVERIFY(QTest::qWaitFor(
+        [&] { return f.text(QStringLiteral("txtScaleInput")).endsWith(QLatin1String(telegram)); },
+        10000));
+
+    const QString box = f.text(QStringLiteral("txtScaleInput"));
+    QCOMPARE(box.size(), messwert_def::kMaxTelegram);
+    QCOMPARE(box.left(box.size() - telegram.size()),
+             QString(messwert_def::kMaxTelegram - telegram.size(), QLatin1Char('x')));
+    QCOMPARE(f.t.app.strEmpfang.size(), bound);
+    QVERIFY2(largestCapacity <= 2 * bound, qPrintable(QString::number(largestCapacity)));
 }
 
 void tst_messwert_def::rawBytesAndEndCharacter_data()

@@ -20,7 +20,6 @@
 #include <QtTest>
 
 #include <algorithm>
-#include <functional>
 #include <memory>
 #include <sys/resource.h>
 
@@ -104,6 +103,13 @@ qint64 threadCpuMs()
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
 }
 
+// The largest receive buffer and the largest memory it held, seen whenever
+// bytes arrived.
+struct BufferPeak {
+    qsizetype size = 0;
+    qsizetype capacity = 0;
+};
+
 struct Reading {
     double result = 0;
     bool isNumber = false;
@@ -122,8 +128,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_ptyDir;
     std::unique_ptr<PtyPair> m_pty;
     std::unique_ptr<QFile> m_instrument;
-    std::unique_ptr<ByteFlood> m_flood; // over a pty
-    std::unique_ptr<QTimer> m_feed;     // over TCP
+    std::unique_ptr<ByteFlood> m_flood;
     std::unique_ptr<QTcpServer> m_server;
     std::unique_ptr<QTcpSocket> m_peer;
     std::unique_ptr<TestApp> m_t;
@@ -183,52 +188,24 @@ private:
             sendLater(40 + 80 * i, chunks[i]);
     }
 
-    // Floods the link: `chunk` again and again until `total` bytes went out
-    // (endless for -1), then `tail`. Returns a count of the bytes sent so far.
-    std::function<qint64()> flood(const QByteArray &chunk, qint64 total, const QByteArray &tail)
+    // Floods the link at full speed from another thread: `chunk` again and
+    // again until `total` bytes went out (endless for -1), then `tail`.
+    bool flood(const QByteArray &chunk, qint64 total, const QByteArray &tail)
     {
-        if (m_instrument) {
+        if (m_instrument)
             m_flood = std::make_unique<ByteFlood>(m_pty->b, chunk, total, tail);
-            if (!m_flood->start())
-                return {};
-            return [this] {
-                return m_flood->written();
-            };
-        }
-        // Over TCP the peer's socket buffers; keep about a MiB on its way.
-        auto sent = std::make_shared<qint64>(0);
-        m_feed = std::make_unique<QTimer>();
-        QTimer *feed = m_feed.get();
-        connect(feed, &QTimer::timeout, feed, [this, feed, sent, chunk, total, tail] {
-            while (m_peer->bytesToWrite() < 1024 * 1024) {
-                if (total >= 0 && *sent >= total) {
-                    m_peer->write(tail);
-                    *sent += tail.size();
-                    feed->stop();
-                    return;
-                }
-                const qint64 size =
-                    total < 0 ? chunk.size() : std::min<qint64>(chunk.size(), total - *sent);
-                *sent += m_peer->write(chunk.constData(), size);
-            }
-        });
-        feed->start(1);
-        return [sent] {
-            return *sent;
-        };
+        else
+            m_flood = std::make_unique<ByteFlood>(m_peer->socketDescriptor(), chunk, total, tail);
+        return m_flood->start();
     }
-    void stopFlood()
-    {
-        m_flood.reset();
-        m_feed.reset();
-    }
+    void stopFlood() { m_flood.reset(); }
 
-    // The largest receive buffer seen whenever bytes arrived.
-    std::shared_ptr<qsizetype> watchBufferPeak()
+    std::shared_ptr<BufferPeak> watchBufferPeak()
     {
-        auto peak = std::make_shared<qsizetype>(0);
+        auto peak = std::make_shared<BufferPeak>();
         const auto sample = [this, peak] {
-            *peak = std::max(*peak, app().strEmpfang.size());
+            peak->size = std::max(peak->size, app().strEmpfang.size());
+            peak->capacity = std::max(peak->capacity, app().strEmpfang.capacity());
         };
         connect(&window().commport(), &SerialPort::dataReceived, m_timers.get(), sample);
         connect(&window().Winsock1(), &TcpSocket::DataArrival, m_timers.get(), sample);
@@ -303,6 +280,8 @@ private slots:
     void floodKeepsBufferBounded_data();
     void floodKeepsBufferBounded();
     void floodBetweenReadingsKeepsBufferBounded();
+    void appendKeepsNewest_data();
+    void appendKeepsNewest();
     void earlierDataIsDiscarded_data();
     void earlierDataIsDiscarded();
     void failuresEndAtOnce_data();
@@ -643,7 +622,8 @@ void tst_telegram::floodKeepsBufferBounded_data()
 }
 
 // Bytes without an end character at full speed: the buffer keeps only the
-// newest characters, and a telegram after the flood still frames as it would.
+// newest characters in no more than twice their memory, and a telegram after
+// the flood still frames as it would.
 void tst_telegram::floodKeepsBufferBounded()
 {
     QFETCH(QString, link);
@@ -654,16 +634,16 @@ void tst_telegram::floodKeepsBufferBounded()
     app().settings.str_endchar = QStringLiteral("13");
     app().m_waittime = expected.isEmpty() ? 1.0 : 10.0;
     const qsizetype bound = 5 + kEmpfangReserve;
-    const std::shared_ptr<qsizetype> peak = watchBufferPeak();
+    const std::shared_ptr<BufferPeak> peak = watchBufferPeak();
 
-    const auto sent = flood(QByteArray(4096, 'x'), total, expected);
-    QVERIFY(sent);
+    QVERIFY(flood(QByteArray(4096, 'x'), total, expected));
     const Reading r = read();
-    const qint64 sentDuringReading = sent();
+    const qint64 sentDuringReading = m_flood->written();
     stopFlood();
 
     QCOMPARE(r.telegram, QString::fromLatin1(expected));
-    QVERIFY2(*peak <= bound, qPrintable(QString::number(*peak)));
+    QVERIFY2(peak->size <= bound, qPrintable(QString::number(peak->size)));
+    QVERIFY2(peak->capacity <= 2 * bound, qPrintable(QString::number(peak->capacity)));
     QVERIFY(app().strEmpfang.size() <= bound);
     if (expected.isEmpty()) {
         // Enough to have grown far beyond the bound.
@@ -678,15 +658,68 @@ void tst_telegram::floodBetweenReadingsKeepsBufferBounded()
     QVERIFY(linkUp(QStringLiteral("tcp")));
     app().settings.str_len = QStringLiteral("5");
     const qsizetype bound = 5 + kEmpfangReserve;
-    const std::shared_ptr<qsizetype> peak = watchBufferPeak();
+    const std::shared_ptr<BufferPeak> peak = watchBufferPeak();
 
-    const auto sent = flood(QByteArray(4096, 'x'), 4 * 1024 * 1024, "end");
+    QVERIFY(flood(QByteArray(4096, 'x'), 4 * 1024 * 1024, "end"));
     QVERIFY(
         QTest::qWaitFor([this] { return app().strEmpfang.endsWith(QLatin1String("end")); }, 10000));
 
-    QCOMPARE(sent(), 4 * 1024 * 1024 + 3);
-    QVERIFY2(*peak <= bound, qPrintable(QString::number(*peak)));
+    QCOMPARE(m_flood->written(), 4 * 1024 * 1024 + 3);
+    QVERIFY2(peak->size <= bound, qPrintable(QString::number(peak->size)));
+    QVERIFY2(peak->capacity <= 2 * bound, qPrintable(QString::number(peak->capacity)));
     QCOMPARE(app().strEmpfang.size(), bound);
+}
+
+void tst_telegram::appendKeepsNewest_data()
+{
+    QTest::addColumn<qsizetype>("before");   // characters in the buffer
+    QTest::addColumn<qsizetype>("reserved"); // memory the buffer has grown to elsewhere
+    QTest::addColumn<QList<qsizetype>>("chunks");
+
+    const qsizetype bound = 22 + kEmpfangReserve;
+    QTest::newRow("below the bound") << qsizetype(10) << qsizetype(0) << QList<qsizetype>{100, 200};
+    QTest::newRow("up to the bound exactly")
+        << qsizetype(0) << qsizetype(0) << QList<qsizetype>{bound - 1, 1};
+    QTest::newRow("small chunks past the bound")
+        << qsizetype(bound - 3) << qsizetype(0) << QList<qsizetype>(40, 1000);
+    QTest::newRow("one chunk far beyond the bound")
+        << qsizetype(50) << qsizetype(0) << QList<qsizetype>{16 * bound, 7};
+    QTest::newRow("a chunk of exactly the bound")
+        << qsizetype(bound) << qsizetype(0) << QList<qsizetype>{bound};
+    QTest::newRow("a buffer grown elsewhere")
+        << qsizetype(100) << qsizetype(8 * bound) << QList<qsizetype>{10};
+}
+
+// Whatever comes, the buffer holds the newest characters up to the bound
+// (telegram length plus reserve) and its memory stays within twice that.
+void tst_telegram::appendKeepsNewest()
+{
+    QFETCH(qsizetype, before);
+    QFETCH(qsizetype, reserved);
+    QFETCH(QList<qsizetype>, chunks);
+    app().settings.str_len = QStringLiteral("22");
+    const qsizetype bound = 22 + kEmpfangReserve;
+    // Character i of the stream, so that any lost or doubled piece shows.
+    const auto stream = [](qsizetype from, qsizetype count) {
+        QString text(count, Qt::Uninitialized);
+        for (qsizetype i = 0; i < count; ++i)
+            text[i] = QChar(char16_t(u'0' + (from + i) % 71));
+        return text;
+    };
+    QString &buffer = app().strEmpfang;
+    if (reserved > 0)
+        buffer.reserve(reserved);
+    buffer.append(stream(0, before));
+    qsizetype sent = before;
+    for (const qsizetype size : chunks) {
+        appendReceived(app(), stream(sent, size));
+        sent += size;
+        QVERIFY2(buffer.capacity() <= 2 * bound, qPrintable(QString::number(buffer.capacity())));
+    }
+
+    const qsizetype kept = std::min(sent, bound);
+    QCOMPARE(buffer.size(), kept);
+    QCOMPARE(buffer, stream(sent - kept, kept));
 }
 
 void tst_telegram::earlierDataIsDiscarded_data()

@@ -223,13 +223,18 @@ std::optional<double> showTelegram(App &app, mainform &window, const QString &te
 
 } // namespace
 
-void appendReceived(App &app, const QString &received)
+void appendReceived(App &app, QStringView received)
 {
     QString &buffer = app.strEmpfang;
-    buffer += received;
     const qsizetype keep = std::max(telegramLength(app.settings).value_or(0), 0) + kEmpfangReserve;
-    if (buffer.size() > keep)
-        buffer.remove(0, buffer.size() - keep);
+    received = received.right(keep);
+    if (const qsizetype excess = buffer.size() + received.size() - keep; excess > 0)
+        buffer.remove(0, excess);
+    buffer += received;
+    // remove() gives no memory back: a buffer filled beyond the bound elsewhere,
+    // or kept for a longer telegram length, would hold on to it.
+    if (buffer.capacity() > 2 * keep)
+        buffer.squeeze();
 }
 
 double Telegramm_lesen(App &app, QString &strTelegramm, QString &strEinheit, bool *valueIsNumber)

@@ -15,8 +15,9 @@ constexpr qsizetype kEmpfangReserve = 64 * 1024;
 // Appends received characters to app.strEmpfang. When the buffer grows beyond
 // the telegram length (str_len) plus kEmpfangReserve, the oldest characters are
 // dropped: framing looks back at most one telegram length from an end character,
-// so a telegram still frames as it would in the whole stream.
-void appendReceived(App &app, const QString &received);
+// so a telegram still frames as it would in the whole stream. The buffer's
+// memory stays within twice that bound, also after a chunk longer than it.
+void appendReceived(App &app, QStringView received);
 
 // Receives one telegram from the instrument (serial port or TCP receive buffer),
 // shows value, sign and unit in the main window, fills the DDE items DDEValue,

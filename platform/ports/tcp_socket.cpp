@@ -113,9 +113,11 @@ ControlStatus TcpSocket::Connect()
     if (m_state != winsock::kClosed)
         return failure(winsock::kInvalidOperation);
     dropSocket();
-    m_received.clear();
     ++m_connection;
     m_socket = new QTcpSocket(this);
+    // The received bytes wait in the socket's own buffer: bounded, it stops
+    // reading when full instead of taking whatever the kernel holds at once.
+    m_socket->setReadBufferSize(kReadBufferBytes);
     connect(m_socket, &QTcpSocket::connected, this, &TcpSocket::onConnected);
     connect(m_socket, &QTcpSocket::readyRead, this, &TcpSocket::onReadyRead);
     connect(m_socket, &QTcpSocket::disconnected, this, &TcpSocket::onDisconnected);
@@ -134,7 +136,6 @@ void TcpSocket::Close()
 {
     ++m_connection;
     dropSocket();
-    m_received.clear();
     m_state = winsock::kClosed;
 }
 
@@ -166,7 +167,14 @@ QString TcpSocket::GetData(ControlStatus *status)
     }
     if (status)
         *status = {};
-    return cp1252::decode(std::exchange(m_received, {}));
+    if (BytesReceived() == 0)
+        return {};
+    return cp1252::decode(m_socket->readAll());
+}
+
+qint64 TcpSocket::BytesReceived() const
+{
+    return m_socket ? m_socket->bytesAvailable() : 0;
 }
 
 ControlStatus TcpSocket::SendData(const QString &data)
@@ -191,8 +199,7 @@ void TcpSocket::onConnected()
 
 void TcpSocket::onReadyRead()
 {
-    m_received += m_socket->readAll();
-    emit DataArrival(m_received.size());
+    emit DataArrival(BytesReceived());
 }
 
 void TcpSocket::onDisconnected()

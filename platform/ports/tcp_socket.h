@@ -3,7 +3,6 @@
 #include "platform/control_status.h"
 
 #include <QAbstractSocket>
-#include <QByteArray>
 #include <QObject>
 #include <QString>
 
@@ -43,6 +42,11 @@ QString errorText(int number);
 class TcpSocket : public QObject {
     Q_OBJECT
 public:
+    // At most this many received bytes wait in the buffer. Beyond it the kernel
+    // keeps them and TCP holds the sender back, so nothing is lost however long
+    // GetData() is not called, and memory stays bounded whatever an instrument sends.
+    static constexpr qint64 kReadBufferBytes = 64 * 1024;
+
     explicit TcpSocket(QObject *parent = nullptr);
     ~TcpSocket() override;
 
@@ -66,12 +70,14 @@ public:
     // 0 closed, 6 connecting, 7 connected, 8 the peer closed, 9 error.
     int State() const { return m_state; }
 
-    // Takes all bytes received so far ("" when none). Only state 0 fails (40006).
+    // Takes the bytes waiting in the buffer ("" when none), at most
+    // kReadBufferBytes; more may follow with the next DataArrival. Only state 0
+    // fails (40006).
     QString GetData(ControlStatus *status = nullptr);
     // Sends text (characters Windows-1252 lacks as "?"); 40006 unless connected.
     ControlStatus SendData(const QString &data);
     // Bytes waiting to be taken by GetData().
-    qint64 BytesReceived() const { return m_received.size(); }
+    qint64 BytesReceived() const;
 
 signals:
     // The connection is up (state 7). Emitted from the event loop.
@@ -101,6 +107,5 @@ private:
     int m_remotePort = 0;
     int m_localPort = 0;
     int m_state = winsock::kClosed;
-    QByteArray m_received;
     quint64 m_connection = 0; // counts connections, so a late report of an old one is dropped
 };

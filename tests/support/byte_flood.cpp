@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 ByteFlood::ByteFlood(QString device, QByteArray chunk, qint64 total, QByteArray tail)
@@ -15,10 +16,29 @@ ByteFlood::ByteFlood(QString device, QByteArray chunk, qint64 total, QByteArray 
     , m_tail(std::move(tail))
 {}
 
+ByteFlood::ByteFlood(qintptr socket, QByteArray chunk, qint64 total, QByteArray tail)
+    : m_socket(socket)
+    , m_chunk(std::move(chunk))
+    , m_total(total)
+    , m_tail(std::move(tail))
+{}
+
+int ByteFlood::openTarget() const
+{
+    if (!m_device.isEmpty())
+        return ::open(QFile::encodeName(m_device).constData(),
+                      O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::fcntl(int(m_socket), F_DUPFD_CLOEXEC, 0);
+    // Non-blocking, as writeAll() expects; the flag is shared with the owner's
+    // descriptor, which Qt keeps non-blocking as well.
+    if (fd >= 0)
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    return fd;
+}
+
 bool ByteFlood::start()
 {
-    const int fd = ::open(QFile::encodeName(m_device).constData(),
-                          O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = openTarget();
     if (fd < 0)
         return false;
     m_thread = std::jthread([this, fd](std::stop_token stop) {
@@ -47,6 +67,14 @@ void ByteFlood::run(std::stop_token stop, int fd)
     writeAll(stop, fd, m_tail.constData(), m_tail.size());
 }
 
+// A socket whose peer has gone must fail the write, not raise SIGPIPE.
+ssize_t ByteFlood::writeSome(int fd, const char *data, qint64 size) const
+{
+    if (m_device.isEmpty())
+        return ::send(fd, data, size_t(size), MSG_NOSIGNAL);
+    return ::write(fd, data, size_t(size));
+}
+
 // Non-blocking writes with a short poll, so that stop() never waits on a full pty.
 bool ByteFlood::writeAll(std::stop_token &stop, int fd, const char *data, qint64 size)
 {
@@ -57,7 +85,7 @@ bool ByteFlood::writeAll(std::stop_token &stop, int fd, const char *data, qint64
         pollfd ready{fd, POLLOUT, 0};
         if (::poll(&ready, 1, 20) <= 0)
             continue;
-        const ssize_t n = ::write(fd, data + done, size_t(size - done));
+        const ssize_t n = writeSome(fd, data + done, size - done);
         if (n > 0) {
             done += n;
             m_written += n;

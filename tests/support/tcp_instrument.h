@@ -22,6 +22,8 @@ public:
     void reset();
     // Takes the program's next connection to this server.
     bool acceptNext();
+    // The instrument's end of the connection, for a ByteFlood.
+    qintptr descriptor() const { return m_peer->socketDescriptor(); }
 
 private:
     QTcpServer m_server;
