@@ -7,6 +7,7 @@
 #include "dialogs/actionkey_def.h"
 #include "dialogs/dialog_controls.h"
 #include "dialogs/getkey_def.h"
+#include "dialogs/nested_modal.h"
 #include "dialogs/select_target.h"
 #include "dialogs/tasten.h"
 #include "dialogs/timer_def.h"
@@ -358,8 +359,8 @@ void format_def::Form_Activate()
 
 template <typename W> void format_def::showChild()
 {
-    m_app.form<W>().exec();
-    Form_Activate();
+    if (stillOpenAfter(this, [this] { m_app.form<W>().exec(); }))
+        Form_Activate();
 }
 
 void format_def::modus_Click(int Index)
@@ -393,8 +394,10 @@ void format_def::checkLimit(QLineEdit *box)
         box->setText(QStringLiteral("0"));
     if (vb::IsNumeric(box->text()))
         return;
-    m_app.prompts().message(m_app.texts.TextBitteZahlEingeben, programTitle());
-    box->setFocus();
+    if (stillOpenAfter(this, [this] {
+            m_app.prompts().message(m_app.texts.TextBitteZahlEingeben, programTitle());
+        }))
+        box->setFocus();
 }
 
 void format_def::ausgabe_string_Change()
@@ -406,9 +409,10 @@ void format_def::ausgabe_string_Change()
     }
     const bool tooLong = m_ausgabe_string->toPlainText().size() > kTemplateLimit;
     // Said once as the text passes the limit, not at every further character.
-    if (tooLong && !m_templateTooLong)
-        reportLongTemplate();
+    const bool passedLimit = tooLong && !m_templateTooLong;
     m_templateTooLong = tooLong;
+    if (passedLimit)
+        reportLongTemplate();
 }
 
 bool format_def::reportLongTemplate()
@@ -416,13 +420,13 @@ bool format_def::reportLongTemplate()
     const qsizetype length = m_ausgabe_string->toPlainText().size();
     if (length <= kTemplateLimit)
         return false;
-    m_app.prompts().message(
+    const QString message =
         QStringLiteral("The output template has %1 characters; the settings file keeps only "
                        "the first %2. Please shorten it.")
             .arg(length)
-            .arg(kTemplateLimit),
-        programTitle());
-    m_ausgabe_string->setFocus();
+            .arg(kTemplateLimit);
+    if (stillOpenAfter(this, [&] { m_app.prompts().message(message, programTitle()); }))
+        m_ausgabe_string->setFocus();
     return true;
 }
 
@@ -435,8 +439,8 @@ void format_def::Command1_Click()
     vb::setCaption(mw.Vorzeichen(), QString());
     select_target &page = m_app.form<select_target>();
     setTag(&page, QStringLiteral("format_def"));
-    page.exec();
-    Form_Activate();
+    if (stillOpenAfter(this, [&page] { page.exec(); }))
+        Form_Activate();
 }
 
 void format_def::OK_Click()

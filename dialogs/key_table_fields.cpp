@@ -2,6 +2,7 @@
 
 #include "core/app.h"
 #include "core/mainform/program_title.h"
+#include "dialogs/nested_modal.h"
 #include "platform/prompts.h"
 #include "platform/vb/vb_caption.h"
 
@@ -72,14 +73,14 @@ bool refuseComma(App &app, QWidget *box, const QString &boxName, const QString &
 {
     if (!text.contains(QLatin1Char(',')))
         return false;
-    app.prompts().message(
+    const QString message =
         boxName + QStringLiteral(":\n\n") +
-            QStringLiteral("Ein Komma (\",\") ist hier nicht möglich: es trennt die Felder der "
-                           "gespeicherten Tabelle.\n") +
-            QStringLiteral(
-                "A comma (\",\") is not possible here: it separates the fields of the stored "
-                "table."),
-        programTitle());
+        QStringLiteral("Ein Komma (\",\") ist hier nicht möglich: es trennt die Felder der "
+                       "gespeicherten Tabelle.\n") +
+        QStringLiteral("A comma (\",\") is not possible here: it separates the fields of the "
+                       "stored table.");
+    if (!stillOpenAfter(box->window(), [&] { app.prompts().message(message, programTitle()); }))
+        return true;
     box->setFocus();
     if (auto *edit = qobject_cast<QLineEdit *>(box))
         edit->selectAll();

@@ -5,6 +5,7 @@
 #include "core/mainform/mainform.h"
 #include "core/settings/settings_record.h"
 #include "dialogs/dialog_controls.h"
+#include "dialogs/nested_modal.h"
 #include "dialogs/tasten.h"
 #include "platform/ports/serial_port.h"
 #include "platform/ports/tcp_socket.h"
@@ -21,7 +22,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -413,13 +413,13 @@ void messwert_def::commport_OnComm()
 // the read then ends without touching it (reset only while the object lives).
 bool messwert_def::pauseRead(quint64 session)
 {
-    const QPointer<messwert_def> self(this);
     QEventLoop loop;
     QTimer::singleShot(kReadPauseMs, &loop, &QEventLoop::quit);
     connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
-    connect(this, &QObject::destroyed, &loop, &QEventLoop::quit);
+    const DeletionHold hold(this);
+    connect(&hold, &DeletionHold::deletionAsked, &loop, &QEventLoop::quit);
     loop.exec();
-    if (!self)
+    if (hold.openerGone())
         return false;
     if (m_session == session)
         return true;

@@ -4,6 +4,7 @@
 #include "core/mainform/program_title.h"
 #include "dialogs/dialog_controls.h"
 #include "dialogs/format_def.h"
+#include "dialogs/nested_modal.h"
 #include "platform/prompts.h"
 
 #include <QGridLayout>
@@ -220,8 +221,12 @@ void Tasten::appendToken(const QString &token)
 
 void Tasten::Command2_Click()
 {
-    const std::optional<QString> name = m_app.prompts().input(
-        m_app.texts.TextBitteParameterbezEingeben, m_app.texts.TextParametertextCaption);
+    std::optional<QString> name;
+    if (!stillOpenAfter(this, [&] {
+            name = m_app.prompts().input(m_app.texts.TextBitteParameterbezEingeben,
+                                         m_app.texts.TextParametertextCaption);
+        }))
+        return;
     // Cancelled or empty, the token still goes in, with an empty name.
     appendToken(QStringLiteral("{?") + name.value_or(QString()) + QLatin1Char('}'));
 }
@@ -243,6 +248,7 @@ void Tasten::ausgabe_string_Change(const QString &text)
     m_lastLength = text.size();
     if (!grewPastStored)
         return;
-    m_app.prompts().message(tooLongMessage(text.size()), programTitle());
-    m_ausgabe_string->setFocus();
+    if (stillOpenAfter(
+            this, [&] { m_app.prompts().message(tooLongMessage(text.size()), programTitle()); }))
+        m_ausgabe_string->setFocus();
 }
