@@ -2,6 +2,7 @@
 
 #include "core/app.h"
 #include "dialogs/key_table_fields.h"
+#include "dialogs/named_fields.h"
 #include "platform/vb/vb_caption.h"
 
 #include <QComboBox>
@@ -112,7 +113,7 @@ void actionkey_def::Form_Load()
         for (int c = 0; c < 3; ++c) {
             QComboBox *box = m_Combo1[c * kRows + i];
             showKeyName(box, m_app.settings.Hotkeys[i][c + 1]);
-            box->setAccessibleName(rowBoxName(rowName(i), headings[c]));
+            setFieldName(box, rowBoxName(rowName(i), headings[c]));
         }
     }
 }

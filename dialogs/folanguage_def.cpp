@@ -2,6 +2,7 @@
 
 #include "core/app.h"
 #include "dialogs/dialog_controls.h"
+#include "dialogs/named_fields.h"
 #include "platform/ini/ini_file.h"
 
 #include <QComboBox>
@@ -34,9 +35,11 @@ foLanguage_def::foLanguage_def(App &app, QWidget *parent)
         QStringLiteral("lblsprache"),
         QString(27, QLatin1Char(' ')) + QStringLiteral("Bitte Sprache auswählen "), this);
 
-    m_cboLanguage = new QComboBox(this);
+    m_cboLanguage = new NamedComboBox(this);
     m_cboLanguage->setObjectName(QStringLiteral("cboLanguage"));
     m_cboLanguage->setEditable(true);
+    // Both labels ask for the language; the German one names the box.
+    setFieldName(m_cboLanguage, m_lblsprache->text().trimmed());
     m_cboLanguage->setInsertPolicy(QComboBox::NoInsert);
     m_cboLanguage->setMinimumContentsLength(20);
 

@@ -7,6 +7,7 @@
 #include "dialogs/actionkey_def.h"
 #include "dialogs/dialog_controls.h"
 #include "dialogs/getkey_def.h"
+#include "dialogs/named_fields.h"
 #include "dialogs/nested_modal.h"
 #include "dialogs/select_target.h"
 #include "dialogs/tasten.h"
@@ -233,7 +234,7 @@ QGroupBox *format_def::buildSeparatorFrame()
 QGroupBox *format_def::buildTargetFrame()
 {
     m_Frame5 = frame(QStringLiteral("Frame5"), QStringLiteral("Ziel"), this);
-    m_anwendung_set = new QComboBox(m_Frame5);
+    m_anwendung_set = new NamedComboBox(m_Frame5);
     m_anwendung_set->setObjectName(QStringLiteral("anwendung_set"));
     m_anwendung_set->setEditable(true);
     m_anwendung_set->setInsertPolicy(QComboBox::NoInsert);
@@ -302,8 +303,8 @@ void format_def::setCaptions()
     m_Command3->setText(x.TextCancelFormatButton_Caption);
 
     // Fields without a label of their own are named by their frame.
-    m_ausgabe_string->setAccessibleName(x.TextFrmFormatDef_AusgabeCaption);
-    m_anwendung_set->setAccessibleName(x.TextFrmFormatDef_Label1Caption);
+    setFieldName(m_ausgabe_string, fieldName(x.TextFrmFormatDef_AusgabeCaption));
+    setFieldName(m_anwendung_set, fieldName(x.TextFrmFormatDef_Label1Caption));
     describe(m_Ausgabe_def, x.TextFrmFormatDef_AusgabeDefCaption);
     describe(m_cmdHotkey, x.TextFrmFormatDef_Modus0Caption);
     describe(m_Command2, x.TextFrmFormatDef_Modus2Caption);

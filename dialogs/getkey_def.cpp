@@ -5,6 +5,7 @@
 #include "core/mainform/program_title.h"
 #include "dialogs/getbuttontext.h"
 #include "dialogs/key_table_fields.h"
+#include "dialogs/named_fields.h"
 #include "platform/prompts.h"
 #include "platform/vb/vb_caption.h"
 #include "platform/vb/vb_runtime.h"
@@ -187,7 +188,7 @@ void getkey_def::Form_Load()
     for (int i = 0; i < kRows; ++i) {
         const auto fields = rowFields(i);
         for (std::size_t f = 0; f < fields.size(); ++f)
-            fields[f]->setAccessibleName(rowBoxName(rowName(i), fieldCaptions[f]));
+            setFieldName(fields[f], rowBoxName(rowName(i), fieldCaptions[f]));
         m_Check1[i]->setAccessibleName(rowBoxName(rowName(i), t.TextFrmGetKeyDef_Label6Caption));
         showRow(i);
     }

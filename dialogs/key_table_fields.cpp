@@ -2,6 +2,7 @@
 
 #include "core/app.h"
 #include "core/mainform/program_title.h"
+#include "dialogs/named_fields.h"
 #include "dialogs/nested_modal.h"
 #include "platform/prompts.h"
 #include "platform/vb/vb_caption.h"
@@ -41,7 +42,7 @@ QStringList thirdKeyNames()
 
 QComboBox *keyNameBox(int index, QWidget *parent)
 {
-    auto *box = new QComboBox(parent);
+    auto *box = new NamedComboBox(parent);
     box->setObjectName(QStringLiteral("Combo1(%1)").arg(index));
     box->setEditable(true);
     box->setInsertPolicy(QComboBox::NoInsert);
