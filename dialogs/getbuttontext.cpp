@@ -3,6 +3,7 @@
 #include "core/app.h"
 #include "dialogs/getkey_def.h"
 #include "dialogs/key_table_fields.h"
+#include "dialogs/named_fields.h"
 #include "platform/vb/vb_caption.h"
 
 #include <QHBoxLayout>
@@ -70,7 +71,7 @@ void getButtonText::Form_Load()
 void getButtonText::Command1_Click()
 {
     const QString caption = m_Text->text();
-    if (refuseComma(m_app, m_Text, vb::LabelText(m_app.texts.TextFrmGetButtonText_Label1Caption),
+    if (refuseComma(m_app, m_Text, fieldName(m_app.texts.TextFrmGetButtonText_Label1Caption),
                     caption))
         return;
     if (m_app.isLoaded<getkey_def>()) {
