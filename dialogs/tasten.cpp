@@ -238,8 +238,11 @@ void Tasten::del_ausgabe_def_Click()
 
 void Tasten::Command1_Click()
 {
-    m_app.form<format_def>().ausgabe_string()->setPlainText(m_ausgabe_string->text());
-    accept();
+    // The transfer dialog says so when the template is longer than the file keeps.
+    if (stillOpenAfter(this, [this] {
+            m_app.form<format_def>().ausgabe_string()->setPlainText(m_ausgabe_string->text());
+        }))
+        accept();
 }
 
 void Tasten::ausgabe_string_Change(const QString &text)

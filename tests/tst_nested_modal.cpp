@@ -46,6 +46,7 @@ struct Case {
     const char *opener;              // the window closed while the child runs
     const char *child;               // the child window; nullptr for a prompt
     QStringList prompts;             // kinds of the prompts shown, in order
+    qsizetype closingPrompt = 1;     // without a child: the prompt the opener is closed under
 };
 
 template <typename W> std::function<void(App &)> showModal()
@@ -196,6 +197,17 @@ const QList<Case> &cases()
          "Tasten",
          nullptr,
          {"message"}},
+        {"template editor OK, transfer dialog's length message",
+         showModal<Tasten>(),
+         {{"Tasten",
+           [](QWidget &w) {
+               w.findChild<QLineEdit *>("ausgabe_string")->setText(QString(200, 'x'));
+               click("Command1")(w);
+           }}},
+         "Tasten",
+         nullptr,
+         {"message", "message"},
+         2},
         {"timer, check message",
          showModal<timer_def>(),
          {{"timer_def", typeAndClick("Stunden", "x", "OK")}},
@@ -286,7 +298,7 @@ void tst_nested_modal::openerClosedUnderChild()
         });
     } else {
         t.prompts.onPrompt = [&](const ScriptedPrompts::Shown &) {
-            if (!opener || t.prompts.shown.size() > 1)
+            if (!opener || t.prompts.shown.size() != c.closingPrompt)
                 return;
             // The box's own loop.
             QEventLoop loop;
