@@ -530,10 +530,13 @@ void messwert_def::cmdOK_Click()
         return;
     }
     // The wizard goes on with the output-template editor; this window, closed and
-    // unloaded, is deleted only after this handler has returned.
-    Tasten &next = m_app.form<Tasten>();
+    // unloaded, is deleted only after this handler has returned. Loading the editor
+    // loads the transfer dialog, whose limit check may show a message.
+    Tasten *next = nullptr;
+    if (!stillOpenAfter(this, [&] { next = &m_app.form<Tasten>(); }))
+        return;
     accept();
-    next.exec();
+    next->exec();
 }
 
 // A box whose text is no whole number in the 16-bit range keeps that value.

@@ -1,9 +1,11 @@
+#include "core/mainform/control_tag.h"
 #include "core/settings/settings.h"
 #include "dialogs/actionkey_def.h"
 #include "dialogs/anzeige.h"
 #include "dialogs/format_def.h"
 #include "dialogs/getbuttontext.h"
 #include "dialogs/getkey_def.h"
+#include "dialogs/messwert_def.h"
 #include "dialogs/select_ddeparameter.h"
 #include "dialogs/select_excelfile.h"
 #include "dialogs/select_target.h"
@@ -158,6 +160,17 @@ const QList<Case> &cases()
          "format_def",
          "Tasten",
          {"save"}},
+        {"wizard telegram dialog OK, transfer dialog's limit message",
+         [](App &app) {
+             app.settings.OTG = QStringLiteral("viel");
+             messwert_def &telegram = app.form<messwert_def>();
+             setTag(&telegram, QStringLiteral("select_target"));
+             telegram.exec();
+         },
+         {{"messwert_def", click("cmdOK")}},
+         "messwert_def",
+         nullptr,
+         {"message"}},
         {"command table, caption editor",
          showModal<getkey_def>(),
          {{"getkey_def", click("Command1(2)")}},
