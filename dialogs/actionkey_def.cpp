@@ -3,6 +3,7 @@
 #include "core/app.h"
 #include "core/settings/settings_tables.h"
 #include "dialogs/key_table_fields.h"
+#include "dialogs/named_fields.h"
 #include "dialogs/stored_values.h"
 #include "platform/vb/vb_caption.h"
 
@@ -114,7 +115,7 @@ void actionkey_def::Form_Load()
         for (int c = 0; c < 3; ++c) {
             QComboBox *box = m_Combo1[c * kRows + i];
             showKeyName(box, m_app.settings.Hotkeys[i][c + 1]);
-            box->setAccessibleName(rowBoxName(rowName(i), headings[c]));
+            setFieldName(box, rowBoxName(rowName(i), headings[c]));
         }
     }
 }

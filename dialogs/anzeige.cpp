@@ -3,6 +3,7 @@
 #include "core/app.h"
 #include "core/mainform/program_title.h"
 #include "dialogs/dialog_controls.h"
+#include "dialogs/nested_modal.h"
 #include "platform/prompts.h"
 #include "platform/vb/vb_caption.h"
 #include "platform/vb/vb_runtime.h"
@@ -125,7 +126,10 @@ void Anzeige::cmdOK_Click()
     // The runtime divides by the density: only a number above 0 is stored.
     const auto density = vb::CDbl(m_dichte->text());
     if (!density || *density <= 0) {
-        m_app.prompts().message(m_app.texts.TextBitteZahlGroesser0Eingeben, programTitle());
+        if (!stillOpenAfter(this, [this] {
+                m_app.prompts().message(m_app.texts.TextBitteZahlGroesser0Eingeben, programTitle());
+            }))
+            return;
         m_dichte->setFocus(Qt::OtherFocusReason);
         m_dichte->selectAll();
         return;

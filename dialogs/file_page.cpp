@@ -1,6 +1,7 @@
 #include "dialogs/file_page.h"
 
 #include "core/app.h"
+#include "dialogs/nested_modal.h"
 #include "platform/prompts.h"
 
 #include <QHBoxLayout>
@@ -65,8 +66,8 @@ QString FilePage::path() const
 
 void FilePage::cmdOpen_Click()
 {
-    const std::optional<QString> file = m_CmDialog1->ShowOpen(path());
-    if (!file)
+    std::optional<QString> file;
+    if (!stillOpenAfter(this, [&] { file = m_CmDialog1->ShowOpen(path()); }) || !file)
         return;
     m_app.abbruch = false;
     m_path->setText(*file);

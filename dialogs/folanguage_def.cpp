@@ -3,6 +3,8 @@
 #include "core/app.h"
 #include "core/mainform/program_title.h"
 #include "dialogs/dialog_controls.h"
+#include "dialogs/named_fields.h"
+#include "dialogs/nested_modal.h"
 #include "platform/ini/ini_file.h"
 #include "platform/prompts.h"
 
@@ -36,9 +38,11 @@ foLanguage_def::foLanguage_def(App &app, QWidget *parent)
         QStringLiteral("lblsprache"),
         QString(27, QLatin1Char(' ')) + QStringLiteral("Bitte Sprache auswählen "), this);
 
-    m_cboLanguage = new QComboBox(this);
+    m_cboLanguage = new NamedComboBox(this);
     m_cboLanguage->setObjectName(QStringLiteral("cboLanguage"));
     m_cboLanguage->setEditable(true);
+    // Both labels ask for the language; the German one names the box.
+    setFieldName(m_cboLanguage, m_lblsprache->text().trimmed());
     m_cboLanguage->setInsertPolicy(QComboBox::NoInsert);
     m_cboLanguage->setMinimumContentsLength(20);
 
@@ -116,12 +120,13 @@ void foLanguage_def::cmdOK_Click()
         // Stored, the name would read back without its outer blanks.
         m_unsavedLanguage = strSprache.trimmed();
         // No language's texts are loaded yet at the first start: both languages.
-        m_app.prompts().message(
+        const QString message =
             QStringLiteral("Die Sprache kann nicht gespeichert werden; sie gilt bis zum "
                            "Programmende.\nThe language cannot be stored; it applies until the "
                            "program ends.\n\n") +
-                error,
-            programTitle());
+            error;
+        if (!stillOpenAfter(this, [&] { m_app.prompts().message(message, programTitle()); }))
+            return;
     }
     QFile::remove(workingHelpFile());
     fnSetHelpFile();

@@ -7,6 +7,8 @@
 #include "dialogs/actionkey_def.h"
 #include "dialogs/dialog_controls.h"
 #include "dialogs/getkey_def.h"
+#include "dialogs/named_fields.h"
+#include "dialogs/nested_modal.h"
 #include "dialogs/select_target.h"
 #include "dialogs/stored_values.h"
 #include "dialogs/tasten.h"
@@ -230,7 +232,7 @@ QGroupBox *format_def::buildSeparatorFrame()
 QGroupBox *format_def::buildTargetFrame()
 {
     m_Frame5 = frame(QStringLiteral("Frame5"), QStringLiteral("Ziel"), this);
-    m_anwendung_set = new QComboBox(m_Frame5);
+    m_anwendung_set = new NamedComboBox(m_Frame5);
     m_anwendung_set->setObjectName(QStringLiteral("anwendung_set"));
     m_anwendung_set->setEditable(true);
     m_anwendung_set->setInsertPolicy(QComboBox::NoInsert);
@@ -299,8 +301,8 @@ void format_def::setCaptions()
     m_Command3->setText(x.TextCancelFormatButton_Caption);
 
     // Fields without a label of their own are named by their frame.
-    m_ausgabe_string->setAccessibleName(x.TextFrmFormatDef_AusgabeCaption);
-    m_anwendung_set->setAccessibleName(x.TextFrmFormatDef_Label1Caption);
+    setFieldName(m_ausgabe_string, fieldName(x.TextFrmFormatDef_AusgabeCaption));
+    setFieldName(m_anwendung_set, fieldName(x.TextFrmFormatDef_Label1Caption));
     describe(m_Ausgabe_def, x.TextFrmFormatDef_AusgabeDefCaption);
     describe(m_cmdHotkey, x.TextFrmFormatDef_Modus0Caption);
     describe(m_Command2, x.TextFrmFormatDef_Modus2Caption);
@@ -356,8 +358,8 @@ void format_def::Form_Activate()
 
 template <typename W> void format_def::showChild()
 {
-    m_app.form<W>().exec();
-    Form_Activate();
+    if (stillOpenAfter(this, [this] { m_app.form<W>().exec(); }))
+        Form_Activate();
 }
 
 void format_def::modus_Click(int Index)
@@ -391,8 +393,10 @@ void format_def::checkLimit(QLineEdit *box)
         box->setText(QStringLiteral("0"));
     if (vb::IsNumeric(box->text()))
         return;
-    m_app.prompts().message(m_app.texts.TextBitteZahlEingeben, programTitle());
-    box->setFocus();
+    if (stillOpenAfter(this, [this] {
+            m_app.prompts().message(m_app.texts.TextBitteZahlEingeben, programTitle());
+        }))
+        box->setFocus();
 }
 
 void format_def::ausgabe_string_Change()
@@ -411,8 +415,8 @@ void format_def::Command1_Click()
     vb::setCaption(mw.Vorzeichen(), QString());
     select_target &page = m_app.form<select_target>();
     setTag(&page, QStringLiteral("format_def"));
-    page.exec();
-    Form_Activate();
+    if (stillOpenAfter(this, [&page] { page.exec(); }))
+        Form_Activate();
 }
 
 bool format_def::valuesFit(const QString &format)

@@ -4,6 +4,7 @@
 #include "core/settings/settings_tables.h"
 #include "dialogs/getkey_def.h"
 #include "dialogs/key_table_fields.h"
+#include "dialogs/named_fields.h"
 #include "dialogs/stored_values.h"
 #include "platform/vb/vb_caption.h"
 
@@ -72,7 +73,7 @@ void getButtonText::Form_Load()
 void getButtonText::Command1_Click()
 {
     const QString caption = m_Text->text();
-    const QString name = vb::LabelText(m_app.texts.TextFrmGetButtonText_Label1Caption);
+    const QString name = fieldName(m_app.texts.TextFrmGetButtonText_Label1Caption);
     if (refuseComma(m_app, m_Text, name, caption))
         return;
     if (m_app.isLoaded<getkey_def>()) {

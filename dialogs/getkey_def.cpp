@@ -6,6 +6,7 @@
 #include "core/settings/settings_tables.h"
 #include "dialogs/getbuttontext.h"
 #include "dialogs/key_table_fields.h"
+#include "dialogs/named_fields.h"
 #include "dialogs/stored_values.h"
 #include "platform/prompts.h"
 #include "platform/vb/vb_caption.h"
@@ -189,7 +190,7 @@ void getkey_def::Form_Load()
     for (int i = 0; i < kRows; ++i) {
         const auto fields = rowFields(i);
         for (std::size_t f = 0; f < fields.size(); ++f)
-            fields[f]->setAccessibleName(rowBoxName(rowName(i), fieldCaptions[f]));
+            setFieldName(fields[f], rowBoxName(rowName(i), fieldCaptions[f]));
         m_Check1[i]->setAccessibleName(rowBoxName(rowName(i), t.TextFrmGetKeyDef_Label6Caption));
         showRow(i);
     }

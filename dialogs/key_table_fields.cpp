@@ -1,5 +1,6 @@
 #include "dialogs/key_table_fields.h"
 
+#include "dialogs/named_fields.h"
 #include "dialogs/stored_values.h"
 #include "platform/vb/vb_caption.h"
 
@@ -38,7 +39,7 @@ QStringList thirdKeyNames()
 
 QComboBox *keyNameBox(int index, QWidget *parent)
 {
-    auto *box = new QComboBox(parent);
+    auto *box = new NamedComboBox(parent);
     box->setObjectName(QStringLiteral("Combo1(%1)").arg(index));
     box->setEditable(true);
     box->setInsertPolicy(QComboBox::NoInsert);
@@ -70,12 +71,14 @@ bool refuseComma(App &app, QWidget *box, const QString &boxName, const QString &
 {
     if (!text.contains(QLatin1Char(',')))
         return false;
-    refuseField(
-        app, box, boxName,
-        QStringLiteral("Ein Komma (\",\") ist hier nicht möglich: es trennt die Felder der "
-                       "gespeicherten Tabelle.\n") +
-            QStringLiteral("A comma (\",\") is not possible here: it separates the fields of the "
-                           "stored table."));
+    if (!refuseField(
+            app, box, boxName,
+            QStringLiteral("Ein Komma (\",\") ist hier nicht möglich: es trennt die Felder der "
+                           "gespeicherten Tabelle.\n") +
+                QStringLiteral(
+                    "A comma (\",\") is not possible here: it separates the fields of the "
+                    "stored table.")))
+        return true;
     if (auto *edit = qobject_cast<QLineEdit *>(box))
         edit->selectAll();
     else if (auto *combo = qobject_cast<QComboBox *>(box); combo && combo->lineEdit())

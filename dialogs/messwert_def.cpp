@@ -6,6 +6,7 @@
 #include "core/reception/telegram.h"
 #include "core/settings/settings_record.h"
 #include "dialogs/dialog_controls.h"
+#include "dialogs/nested_modal.h"
 #include "dialogs/stored_values.h"
 #include "dialogs/tasten.h"
 #include "platform/ports/serial_port.h"
@@ -23,7 +24,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -414,13 +414,13 @@ void messwert_def::commport_OnComm()
 // the read then ends without touching it (reset only while the object lives).
 bool messwert_def::pauseRead(quint64 session)
 {
-    const QPointer<messwert_def> self(this);
     QEventLoop loop;
     QTimer::singleShot(kReadPauseMs, &loop, &QEventLoop::quit);
     connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
-    connect(this, &QObject::destroyed, &loop, &QEventLoop::quit);
+    const DeletionHold hold(this);
+    connect(&hold, &DeletionHold::deletionAsked, &loop, &QEventLoop::quit);
     loop.exec();
-    if (!self)
+    if (hold.openerGone())
         return false;
     if (m_session == session)
         return true;
@@ -522,10 +522,13 @@ void messwert_def::cmdOK_Click()
         return;
     }
     // The wizard goes on with the output-template editor; this window, closed and
-    // unloaded, is deleted only after this handler has returned.
-    Tasten &next = m_app.form<Tasten>();
+    // unloaded, is deleted only after this handler has returned. Loading the editor
+    // loads the transfer dialog, whose limit check may show a message.
+    Tasten *next = nullptr;
+    if (!stillOpenAfter(this, [&] { next = &m_app.form<Tasten>(); }))
+        return;
     accept();
-    next.exec();
+    next->exec();
 }
 
 // A box whose text is no whole number in the 16-bit range keeps that value.

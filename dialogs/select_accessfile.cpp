@@ -1,6 +1,7 @@
 #include "dialogs/select_accessfile.h"
 
 #include "core/app.h"
+#include "dialogs/named_fields.h"
 #include "platform/office/database.h"
 
 #include <QComboBox>
@@ -14,12 +15,12 @@ select_AccessFile::select_AccessFile(App &app, QWidget *parent)
                 QStringLiteral("Datenbanken (*.db *.sqlite *.mdb);;Alle Dateien (*)")},
                parent)
 {
-    m_cboTables = new QComboBox(this);
+    m_cboTables = new NamedComboBox(this);
     m_cboTables->setObjectName(QStringLiteral("cboTables"));
-    m_cboTables->setAccessibleName(QStringLiteral("Tabelle"));
     // A table of an ODBC source named in the path box can be typed.
     m_cboTables->setEditable(true);
     m_cboTables->setInsertPolicy(QComboBox::NoInsert);
+    setFieldName(m_cboTables, QStringLiteral("Tabelle"));
     body()->addWidget(m_cboTables);
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/app.h"
 #include "core/mainform/program_title.h"
+#include "dialogs/nested_modal.h"
 #include "dialogs/stored_values.h"
 #include "platform/ini/ini_file.h"
 #include "platform/prompts.h"
@@ -189,8 +190,9 @@ void select_DDEParameter::cmdGoOn_Click()
     s.anwend = m_appl->text();
     s.topic = m_comtopic->text();
     s.befehl = m_befehl->text();
-    Verbfile_schreiben();
-    accept();
+    // Writing may show a message.
+    if (stillOpenAfter(this, [this] { Verbfile_schreiben(); }))
+        accept();
 }
 
 void select_DDEParameter::cmdCancel_Click()

@@ -5,6 +5,7 @@
 #include "core/mainform/mainform.h"
 #include "core/mainform/program_title.h"
 #include "dialogs/dialog_controls.h"
+#include "dialogs/named_fields.h"
 #include "dialogs/select_target.h"
 #include "dialogs/stored_values.h"
 #include "platform/prompts.h"
@@ -80,10 +81,10 @@ QLabel *fieldLabel(const QString &name, const QString &caption, QWidget *parent)
 
 QComboBox *valueBox(const QString &name, const QString &accessibleName, QWidget *parent)
 {
-    auto *box = new QComboBox(parent);
+    auto *box = new NamedComboBox(parent);
     box->setObjectName(name);
-    box->setAccessibleName(accessibleName);
     box->setEditable(true);
+    setFieldName(box, accessibleName);
     box->setInsertPolicy(QComboBox::NoInsert);
     // A typed value is stored as typed: no completion may turn "4" into "4800".
     box->setCompleter(nullptr);

@@ -4,6 +4,7 @@
 #include "core/mainform/control_tag.h"
 #include "dialogs/format_def.h"
 #include "dialogs/messwert_def.h"
+#include "dialogs/named_fields.h"
 #include "dialogs/save_set.h"
 #include "dialogs/select_accessfile.h"
 #include "dialogs/select_application.h"
@@ -70,10 +71,10 @@ void runRestOfWizard(App &app)
 select_target::select_target(App &app, QWidget *parent)
     : WizardPage(app, QStringLiteral("select_target"), QStringLiteral("Ziel auswählen"), parent)
 {
-    m_cboTarget = new QComboBox(this);
+    m_cboTarget = new NamedComboBox(this);
     m_cboTarget->setObjectName(QStringLiteral("cboTarget"));
-    m_cboTarget->setAccessibleName(QStringLiteral("Ziel"));
     m_cboTarget->setEditable(true);
+    setFieldName(m_cboTarget, QStringLiteral("Ziel"));
     m_cboTarget->setInsertPolicy(QComboBox::NoInsert);
     m_cboTarget->addItems({QStringLiteral("aktive Anwendung"), QStringLiteral("DDE-Kanal"),
                            QStringLiteral("Excel-Datei"), QStringLiteral("Text-Datei"),

@@ -2,6 +2,7 @@
 
 #include "core/app.h"
 #include "core/mainform/program_title.h"
+#include "dialogs/nested_modal.h"
 #include "platform/ini/ini_file.h"
 #include "platform/prompts.h"
 
@@ -34,7 +35,8 @@ void reportTooLong(App &app, const StoredValue &value)
     // Replaced rather than arg(): a language file of its own may word the text without "%1".
     const QString message =
         QString(app.texts.TextEintragZuLang).replace(QStringLiteral("%1"), QString::number(limit));
-    refuseField(app, longest->box, name, message);
+    // Refused either way; a window closed meanwhile is left alone.
+    (void)refuseField(app, longest->box, name, message);
 }
 
 } // namespace
@@ -55,8 +57,11 @@ bool storedValuesFit(App &app, const QList<StoredValue> &values)
     return false;
 }
 
-void refuseField(App &app, QWidget *box, const QString &name, const QString &message)
+bool refuseField(App &app, QWidget *box, const QString &name, const QString &message)
 {
-    app.prompts().message(withoutColon(name) + QStringLiteral(":\n\n") + message, programTitle());
+    const QString text = withoutColon(name) + QStringLiteral(":\n\n") + message;
+    if (!stillOpenAfter(box->window(), [&] { app.prompts().message(text, programTitle()); }))
+        return false;
     box->setFocus();
+    return true;
 }

@@ -37,5 +37,6 @@ StoredValue singleValue(QWidget *box, const QString &name, const QString &text);
 bool storedValuesFit(App &app, const QList<StoredValue> &values);
 
 // Shows message about the box named name ("name:" above it), then puts the focus
-// back into box.
-void refuseField(App &app, QWidget *box, const QString &name, const QString &message);
+// back into box. False when box's window was closed while the message showed:
+// the caller must then touch nothing of that window.
+[[nodiscard]] bool refuseField(App &app, QWidget *box, const QString &name, const QString &message);

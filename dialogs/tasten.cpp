@@ -3,6 +3,7 @@
 #include "core/app.h"
 #include "dialogs/dialog_controls.h"
 #include "dialogs/format_def.h"
+#include "dialogs/nested_modal.h"
 #include "dialogs/stored_values.h"
 #include "platform/prompts.h"
 
@@ -204,8 +205,12 @@ void Tasten::appendToken(const QString &token)
 
 void Tasten::Command2_Click()
 {
-    const std::optional<QString> name = m_app.prompts().input(
-        m_app.texts.TextBitteParameterbezEingeben, m_app.texts.TextParametertextCaption);
+    std::optional<QString> name;
+    if (!stillOpenAfter(this, [&] {
+            name = m_app.prompts().input(m_app.texts.TextBitteParameterbezEingeben,
+                                         m_app.texts.TextParametertextCaption);
+        }))
+        return;
     // Cancelled or empty, the token still goes in, with an empty name.
     appendToken(QStringLiteral("{?") + name.value_or(QString()) + QLatin1Char('}'));
 }

@@ -2,6 +2,7 @@
 
 #include "core/app.h"
 #include "core/mainform/program_title.h"
+#include "dialogs/nested_modal.h"
 #include "dialogs/stored_values.h"
 #include "platform/prompts.h"
 #include "platform/vb/vb_caption.h"
@@ -329,7 +330,8 @@ bool timer_def::LostFocus(const CheckedBox &checked)
         return true;
     // Moving the focus back must not check the box it leaves.
     const QScopedValueRollback guard(m_checking, true);
-    m_app.prompts().message(*failure, programTitle());
+    if (!stillOpenAfter(this, [&] { m_app.prompts().message(*failure, programTitle()); }))
+        return false;
     if (checked.check != Check::Count || m_Frame4->isEnabled()) {
         checked.box->setFocus(Qt::OtherFocusReason);
         if (checked.check == Check::Count)

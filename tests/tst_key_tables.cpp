@@ -182,6 +182,8 @@ private slots:
     void rowTooLongRefused();
     void captionTooLongForItsRow_data();
     void captionTooLongForItsRow();
+    void captionCommaMessageNamesBox_data();
+    void captionCommaMessageNamesBox();
     void noTextCutOff_data();
     void noTextCutOff();
     void accessibleNames_data();
@@ -787,6 +789,30 @@ void tst_key_tables::captionTooLongForItsRow()
     readSettingsRecord(f.app, file);
     QCOMPARE(f.app.settings.Action[5][4], command);
     QCOMPARE(f.app.settings.Action[5][5], stored);
+}
+
+void tst_key_tables::captionCommaMessageNamesBox_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("firstLine");
+    QTest::newRow("German") << "DEUTSCH"
+                            << "Bezeichnung:";
+    QTest::newRow("English") << "ENGLISH"
+                             << "Caption:";
+}
+
+// The refusal names the box as its label does, the label's own colon not doubled.
+void tst_key_tables::captionCommaMessageNamesBox()
+{
+    QFETCH(QString, language);
+    QFETCH(QString, firstLine);
+    Fixture f;
+    QVERIFY(loadShippedLanguage(f.app, language));
+    getButtonText &editor = f.app.form<getButtonText>();
+    editor.Text()->setText(QStringLiteral("Tara, netto"));
+    click(editor, QStringLiteral("Command1"));
+    QCOMPARE(f.t.prompts.messages().size(), 1);
+    QCOMPARE(f.t.prompts.messages().first().section(QLatin1Char('\n'), 0, 0), firstLine);
 }
 
 void tst_key_tables::noTextCutOff_data()

@@ -5,10 +5,10 @@
 #include "dialogs/select_excelfile.h"
 #include "dialogs/select_target.h"
 #include "dialogs/select_textfile.h"
-#include "platform/x11/window_list.h"
 #include "tests/support/dialog_checks.h"
 #include "tests/support/file_bytes.h"
 #include "tests/support/modal_script.h"
+#include "tests/support/set_windows.h"
 #include "tests/support/sqlite_cli.h"
 #include "tests/support/test_app.h"
 
@@ -22,19 +22,6 @@
 #include <QtTest>
 
 namespace {
-
-// The desktop's windows as a test sets them.
-class SetWindows final : public WindowList {
-public:
-    QList<TopLevelWindow> windows;
-    QList<TopLevelWindow> topLevelWindows(ControlStatus *) override { return windows; }
-    ControlStatus activateWindowByTitle(const QString &, int) override { return {}; }
-};
-
-TopLevelWindow shownWindow(quint64 id, const QString &title)
-{
-    return {id, title, true, true};
-}
 
 // Loads the default instance of the page named.
 QDialog *loadPage(App &app, const QString &name)

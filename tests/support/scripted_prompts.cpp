@@ -9,11 +9,26 @@ QStringList ScriptedPrompts::messages() const
     return texts;
 }
 
+QStringList ScriptedPrompts::kinds() const
+{
+    QStringList kinds;
+    for (const Shown &s : shown)
+        kinds << s.kind;
+    return kinds;
+}
+
+void ScriptedPrompts::show(const Shown &prompt)
+{
+    shown.append(prompt);
+    if (onMessage && prompt.kind == QLatin1String("message"))
+        onMessage(prompt.text);
+    if (onPrompt)
+        onPrompt(prompt);
+}
+
 Prompts::Answer ScriptedPrompts::message(const QString &text, const QString &title, Buttons buttons)
 {
-    shown.append({QStringLiteral("message"), text, title});
-    if (onMessage)
-        onMessage(text);
+    show({QStringLiteral("message"), text, title});
     if (!messageAnswers.isEmpty())
         return messageAnswers.takeFirst();
     return buttons == Buttons::Ok ? Answer::Ok : Answer::Yes;
@@ -22,20 +37,20 @@ Prompts::Answer ScriptedPrompts::message(const QString &text, const QString &tit
 std::optional<QString> ScriptedPrompts::input(const QString &prompt, const QString &title,
                                               const QString &)
 {
-    shown.append({QStringLiteral("input"), prompt, title});
+    show({QStringLiteral("input"), prompt, title});
     return inputAnswers.isEmpty() ? std::nullopt : inputAnswers.takeFirst();
 }
 
 std::optional<QString> ScriptedPrompts::openFileName(const QString &title, const QString &,
                                                      const QString &)
 {
-    shown.append({QStringLiteral("open"), QString(), title});
+    show({QStringLiteral("open"), QString(), title});
     return fileAnswers.isEmpty() ? std::nullopt : fileAnswers.takeFirst();
 }
 
 std::optional<QString> ScriptedPrompts::saveFileName(const QString &title, const QString &,
                                                      const QString &)
 {
-    shown.append({QStringLiteral("save"), QString(), title});
+    show({QStringLiteral("save"), QString(), title});
     return fileAnswers.isEmpty() ? std::nullopt : fileAnswers.takeFirst();
 }

@@ -22,11 +22,15 @@ public:
     QList<std::optional<QString>> fileAnswers;
     // Runs while a message is "open", as a modal box would let other events run.
     std::function<void(const QString &text)> onMessage;
+    // Runs while any prompt (message, input or file dialog) is "open", after onMessage.
+    std::function<void(const Shown &prompt)> onPrompt;
 
     QList<Shown> shown;
     int beeps = 0;
 
     QStringList messages() const;
+    // The kinds of the prompts shown, in order.
+    QStringList kinds() const;
 
     Answer message(const QString &text, const QString &title, Buttons buttons) override;
     std::optional<QString> input(const QString &prompt, const QString &title,
@@ -36,4 +40,7 @@ public:
     std::optional<QString> saveFileName(const QString &title, const QString &folder,
                                         const QString &filter) override;
     void beep() override { ++beeps; }
+
+private:
+    void show(const Shown &prompt);
 };
