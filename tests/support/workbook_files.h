@@ -7,12 +7,17 @@
 #include <QStringList>
 #include <utility>
 
-// Writes the test workbook (tests/fixtures/make_workbook.py): shared and inline
-// strings, styles, formulas with cached values, merged cells and a second sheet;
-// with filledRows > 0, column A of "Tabelle1" filled down to that row instead;
-// firstSheet names the first sheet. False when python3 or openpyxl failed.
+// Writes the test workbook as Excel saves one (tests/fixtures/make_workbook.py):
+// shared and inline strings, styles, formulas with cached values in a calculation
+// chain, merged cells and a second sheet; with filledRows > 0, column A of
+// "Tabelle1" filled down to that row instead; firstSheet names the first sheet.
+// False when python3 or openpyxl failed.
 bool makeWorkbook(const QString &file, int filledRows = 0,
                   const QString &firstSheet = QStringLiteral("Tabelle1"));
+
+// The same with "Tabelle1" holding 1, 2, 3 in A1:A3, B1 =SUM(A1:A4) (cached 6) and
+// B4 =A4*2 (cached 0), both in the calculation chain.
+bool makeSumWorkbook(const QString &file);
 
 // The workbook as openpyxl reads it: "sheets" (names), "merged" (ranges of sheet)
 // and "cells": for each reference of sheet, [value, type name, number format, bold].
