@@ -93,6 +93,28 @@ QList<std::pair<QString, QByteArray>> zipEntries(const QString &file)
     return entries;
 }
 
+QByteArray zipEntry(const QString &file, const QString &name)
+{
+    for (const auto &[n, data] : zipEntries(file))
+        if (n == name)
+            return data;
+    return {};
+}
+
+bool replaceInEntry(const QString &file, const QString &entry, const QByteArray &from,
+                    const QByteArray &to)
+{
+    QList<std::pair<QString, QByteArray>> entries = zipEntries(file);
+    bool found = false;
+    for (auto &[name, data] : entries) {
+        if (name == entry && data.contains(from)) {
+            data.replace(from, to);
+            found = true;
+        }
+    }
+    return found && writeZip(file, entries);
+}
+
 bool writeZip(const QString &file, const QList<std::pair<QString, QByteArray>> &entries)
 {
     QJsonArray list;

@@ -27,6 +27,14 @@ QJsonObject readWithOpenpyxl(const QString &file, const QString &sheet, const QS
 // Every entry of a zip file, name and content, in stored order.
 QList<std::pair<QString, QByteArray>> zipEntries(const QString &file);
 
+// The content of one entry of a zip file; empty when there is no such entry.
+QByteArray zipEntry(const QString &file, const QString &name);
+
+// Rewrites a zip file with every occurrence of from in its entry replaced by to.
+// False when that entry does not hold from or the file could not be written.
+bool replaceInEntry(const QString &file, const QString &entry, const QByteArray &from,
+                    const QByteArray &to);
+
 // The entries of a zip file written by python's zipfile (for files that are zips
 // but no workbooks).
 bool writeZip(const QString &file, const QList<std::pair<QString, QByteArray>> &entries);
