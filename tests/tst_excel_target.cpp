@@ -1,6 +1,7 @@
 #include "core/delivery/excel_target.h"
 #include "core/mainform/mainform.h"
 #include "core/mainform/panel_bar.h"
+#include "tests/support/limited_disk.h"
 #include "tests/support/test_app.h"
 #include "tests/support/workbook_files.h"
 
@@ -8,6 +9,9 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <cerrno>
+#include <cstring>
+#include <optional>
 #include <sys/stat.h>
 
 namespace {
@@ -21,14 +25,21 @@ QByteArray contentOf(const QString &file)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+QStringList entriesOf(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
 // The target set to the fixture workbook, whose column A is filled down to row 4
 // and blank in row 5 ("   "), where B5 holds "keep".
 struct Fixture {
     TestApp t;
     QString file = t.path(QStringLiteral("Messwerte.xlsx"));
 
-    Fixture()
+    Fixture() { useFile(file); }
+    void useFile(const QString &workbook)
     {
+        file = workbook;
         t.app.settings.anwendung = QStringLiteral("Excel-Datei");
         t.app.settings.ExcelFile = file;
         t.app.settings.AppList = {
@@ -36,7 +47,8 @@ struct Fixture {
         t.app.AppIndex = 0;
     }
     QString status() { return t.app.mainWindow().Status()->panelText(1); }
-    // Values of the cells of row in columns A..D as openpyxl reads them.
+    // Values of the cells of row in columns A..D as openpyxl reads them (formulas
+    // as their text).
     QJsonArray row(int row) const
     {
         QStringList refs;
@@ -64,6 +76,9 @@ private slots:
     void openFailureShowsOneMessage();
     void failedSaveIsReportedAndFileKept_data();
     void failedSaveIsReportedAndFileKept();
+    void formulaInColumnAIsFilled_data();
+    void formulaInColumnAIsFilled();
+    void formulasAreRecalculatedOnLoad();
     void noEventsRunDuringDelivery();
 };
 
@@ -146,8 +161,9 @@ void tst_excel_target::failedSaveIsReportedAndFileKept_data()
 {
     QTest::addColumn<QString>("refusal");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("folder refuses, unprivileged") << "folder"
-                                                  << "cannot be saved";
+    QTest::newRow("folder refuses, unprivileged")
+        << "folder"
+        << "cannot be saved: " + QString::fromLocal8Bit(std::strerror(EACCES));
     QTest::newRow("read-only workbook") << "mode"
                                         << "cannot be saved: the file is read-only";
     QTest::newRow("open in LibreOffice")
@@ -155,38 +171,119 @@ void tst_excel_target::failedSaveIsReportedAndFileKept_data()
         << "is open in another program (lock file .~lock.Messwerte.xlsx#)";
     QTest::newRow("open in Excel") << "~$Messwerte.xlsx"
                                    << "is open in another program (lock file ~$Messwerte.xlsx)";
+    QTest::newRow("full disk") << "full disk"
+                               << "cannot be saved: " +
+                                      QString::fromLocal8Bit(std::strerror(ENOSPC));
+    QTest::newRow("file-size limit")
+        << "size limit"
+        << "cannot be saved: " + QString::fromLocal8Bit(std::strerror(EFBIG));
 }
 
 void tst_excel_target::failedSaveIsReportedAndFileKept()
 {
+    // Each is Excel's general error, as a workbook that cannot be opened: the
+    // same message box, the reason in the status panel, the file untouched.
     QFETCH(QString, refusal);
     QFETCH(QString, reason);
     Fixture f;
+    std::optional<SmallDisk> disk;
+    if (refusal == QLatin1String("full disk")) {
+        disk.emplace();
+        if (!disk->mounted())
+            QSKIP("mounting a small tmpfs needs root");
+        f.useFile(disk->path(QStringLiteral("Messwerte.xlsx")));
+    }
     QVERIFY(makeWorkbook(f.file));
     const QByteArray before = contentOf(f.file);
     f.t.app.mainWindow();
-    const QByteArray folder = QFile::encodeName(f.t.folder.path());
+    const QString folder = QFileInfo(f.file).path();
+    const QByteArray folderPath = QFile::encodeName(folder);
+    const auto restoreFolder = qScopeGuard([&] { ::chmod(folderPath.constData(), 0700); });
+    const auto deliver = [&] {
+        return deliverToExcelFile(f.t.app, QStringLiteral("m1{TAB}"));
+    };
+    QStringList names;
     QString failure;
     if (refusal == QLatin1String("folder")) {
         // Only the folder refuses: unprivileged, the workbook can be read but not replaced.
-        QCOMPARE(::chmod(folder.constData(), 0555), 0);
+        QCOMPARE(::chmod(folderPath.constData(), 0555), 0);
+        names = entriesOf(folder);
         AsUnprivilegedUser nobody;
         QVERIFY(nobody.active());
-        failure = deliverToExcelFile(f.t.app, QStringLiteral("m1{TAB}"));
+        failure = deliver();
+    } else if (refusal == QLatin1String("size limit")) {
+        names = entriesOf(folder);
+        FileSizeLimit limit(1024);
+        QVERIFY(limit.active());
+        failure = deliver();
     } else {
         // As whoever runs the tests, root included.
-        if (refusal == QLatin1String("mode"))
+        if (disk)
+            disk->fill();
+        else if (refusal == QLatin1String("mode"))
             QCOMPARE(::chmod(QFile::encodeName(f.file).constData(), 0444), 0);
         else
             f.t.writeFile(refusal, "locked");
-        failure = deliverToExcelFile(f.t.app, QStringLiteral("m1{TAB}"));
+        names = entriesOf(folder);
+        failure = deliver();
     }
-    ::chmod(folder.constData(), 0700);
 
-    QVERIFY2(failure.contains(reason), qPrintable(failure));
+    QCOMPARE(failure, f.file + QStringLiteral(": ") + reason);
     QCOMPARE(f.status(), failure);
-    QVERIFY(f.t.prompts.shown.isEmpty());
+    QCOMPARE(f.t.prompts.messages(), QStringList{kMessage.arg(QStringLiteral("EXCEL.EXE"))});
     QCOMPARE(contentOf(f.file), before);
+    QCOMPARE(entriesOf(folder), names);
+}
+
+void tst_excel_target::formulaInColumnAIsFilled_data()
+{
+    // A5 of the fixture holds "   ", a blank the row search takes; each case puts
+    // a formula there instead.
+    QTest::addColumn<QByteArray>("a5");
+    QTest::addColumn<QString>("formula"); // as openpyxl reads it back
+    QTest::newRow("no cached value, as openpyxl saves it")
+        << QByteArray(R"(<c r="A5"><f>A3*2</f><v></v></c>)") << "=A3*2";
+    QTest::newRow("no value element") << QByteArray(R"(<c r="A5"><f>A3*2</f></c>)") << "=A3*2";
+    QTest::newRow("cached empty string")
+        << QByteArray(R"(<c r="A5" t="str"><f>IF(A3&gt;0,"","x")</f><v></v></c>)")
+        << "=IF(A3>0,\"\",\"x\")";
+    QTest::newRow("cached blanks")
+        << QByteArray(R"(<c r="A5" t="str"><f>"  "</f><v>  </v></c>)") << "=\"  \"";
+}
+
+void tst_excel_target::formulaInColumnAIsFilled()
+{
+    QFETCH(QByteArray, a5);
+    QFETCH(QString, formula);
+    Fixture f;
+    QVERIFY(makeWorkbook(f.file));
+    QVERIFY(replaceInEntry(f.file, QStringLiteral("xl/worksheets/sheet1.xml"),
+                           R"(<c r="A5" t="s"><v>2</v></c>)", a5));
+
+    QCOMPARE(deliverToExcelFile(f.t.app, QStringLiteral("m1{TAB}m2{TAB}")), QString());
+    QCOMPARE(f.row(5).at(0).toString(), formula);
+    QCOMPARE(f.row(5).at(1).toString(), QStringLiteral("keep"));
+    QCOMPARE(f.row(6).at(0).toString(), QStringLiteral("m1"));
+    QCOMPARE(f.row(6).at(1).toString(), QStringLiteral("m2"));
+}
+
+void tst_excel_target::formulasAreRecalculatedOnLoad()
+{
+    // B1 =SUM(A1:A4) caches 6 before A4 is delivered; B4 =A4*2, listed in the
+    // calculation chain, is overwritten by the second field.
+    Fixture f;
+    QVERIFY(makeSumWorkbook(f.file));
+    QVERIFY(zipEntry(f.file, QStringLiteral("xl/calcChain.xml")).contains(R"(<c r="B4")"));
+
+    QCOMPARE(deliverToExcelFile(f.t.app, QStringLiteral("4{TAB}9{TAB}")), QString());
+    QCOMPARE(f.row(4), (QJsonArray{4, 9, QJsonValue::Null, QJsonValue::Null}));
+    QCOMPARE(f.row(1).at(1).toString(), QStringLiteral("=SUM(A1:A4)"));
+    QVERIFY(zipEntry(f.file, QStringLiteral("xl/workbook.xml"))
+                .contains(R"(<calcPr calcId="124519" fullCalcOnLoad="1"/>)"));
+    for (const auto &[name, data] : zipEntries(f.file)) {
+        QVERIFY2(name != QLatin1String("xl/calcChain.xml"), "the stale chain is still there");
+        QVERIFY2(!data.contains("calcChain"), qPrintable(name));
+    }
 }
 
 void tst_excel_target::noEventsRunDuringDelivery()

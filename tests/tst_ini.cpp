@@ -1,4 +1,5 @@
 #include "platform/ini/ini_file.h"
+#include "tests/support/limited_disk.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -6,39 +7,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <csignal>
 #include <memory>
 #include <optional>
 #include <sys/file.h>
-#include <sys/resource.h>
 
 namespace {
 
 const QByteArray kMissing = "<missing>";
-
-// Lowers the largest file this process may write, so that a write fails half-way
-// even for root (folder permissions do not stop root).
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit limited = m_old;
-        limited.rlim_cur = bytes;
-        m_active = setrlimit(RLIMIT_FSIZE, &limited) == 0;
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_old);
-        std::signal(SIGXFSZ, SIG_DFL);
-    }
-    bool active() const { return m_active; }
-
-private:
-    rlimit m_old{};
-    bool m_active = false;
-};
 
 } // namespace
 

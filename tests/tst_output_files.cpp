@@ -2,6 +2,7 @@
 #include "core/output/protocol_file.h"
 
 #include "tests/support/file_bytes.h"
+#include "tests/support/limited_disk.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -12,7 +13,6 @@
 #include <QtTest>
 #include <cerrno>
 #include <cstring>
-#include <sys/mount.h>
 #include <sys/resource.h>
 
 namespace {
@@ -32,38 +32,6 @@ QString reason(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
 }
-
-// A tmpfs of 64 KiB on a temporary folder (root only), unmounted at the end.
-class SmallDisk {
-public:
-    SmallDisk()
-    {
-        m_mounted = ::mount("tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs", 0,
-                            "size=64k") == 0;
-    }
-    ~SmallDisk()
-    {
-        if (m_mounted)
-            ::umount2(QFile::encodeName(m_dir.path()).constData(), MNT_DETACH);
-    }
-    bool mounted() const { return m_mounted; }
-    QString path(const QString &name) const { return m_dir.filePath(name); }
-
-    // Fills the disk: what is left is less than one page.
-    void fill()
-    {
-        QFile filler(path(QStringLiteral("filler")));
-        filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-        const QByteArray page(4096, 'x');
-        while (filler.write(page) == page.size()) {
-        }
-    }
-    void free() { QFile::remove(path(QStringLiteral("filler"))); }
-
-private:
-    QTemporaryDir m_dir;
-    bool m_mounted = false;
-};
 
 // The child side of fileSizeLimitIsReported: appends until a write is refused,
 // prints the failure and exits 0 (1 when every line went in).

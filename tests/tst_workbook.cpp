@@ -1,18 +1,31 @@
 #include "platform/office/workbook.h"
+#include "tests/support/limited_disk.h"
 #include "tests/support/workbook_files.h"
 
 #include <QDir>
 #include <QJsonArray>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <optional>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
 
 const QString kSheetEntry = QStringLiteral("xl/worksheets/sheet1.xml");
+const QString kWorkbookEntry = QStringLiteral("xl/workbook.xml");
+const QString kRelsEntry = QStringLiteral("xl/_rels/workbook.xml.rels");
+const QString kTypesEntry = QStringLiteral("[Content_Types].xml");
+const QString kChainEntry = QStringLiteral("xl/calcChain.xml");
 
 QByteArray contentOf(const QString &file)
 {
@@ -26,12 +39,14 @@ mode_t modeOf(const QString &file)
     return ::lstat(QFile::encodeName(file).constData(), &st) == 0 ? st.st_mode : 0;
 }
 
-QByteArray entry(const QString &file, const QString &name)
+QStringList entriesOf(const QString &folder)
 {
-    for (const auto &[n, data] : zipEntries(file))
-        if (n == name)
-            return data;
-    return {};
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+QString reason(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
 }
 
 // [value, type name, number format, bold] of one cell as openpyxl read it.
@@ -74,8 +89,13 @@ private slots:
     void insertsRowsAndCellsInOrder();
     void openFails_data();
     void openFails();
-    void saveFailsWhenNotWritable_data();
-    void saveFailsWhenNotWritable();
+    void asksForRecalculation_data();
+    void asksForRecalculation();
+    void dropsCalculationChain_data();
+    void dropsCalculationChain();
+    void failedSaveKeepsFile_data();
+    void failedSaveKeepsFile();
+    void killedSaveLeavesNothingBehind();
     void refusesReadOnlyOrOpenWorkbook_data();
     void refusesReadOnlyOrOpenWorkbook();
     void refusesToOverwriteNewerFile();
@@ -88,19 +108,21 @@ void tst_workbook::readsCells_data()
     QTest::addColumn<int>("row");
     QTest::addColumn<int>("column");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("shared string") << "Tabelle1" << 1 << 1 << "Probe";
-    QTest::newRow("number") << "Tabelle1" << 1 << 2 << "2.5";
-    QTest::newRow("formula's cached number") << "Tabelle1" << 1 << 3 << "5";
-    QTest::newRow("boolean") << "Tabelle1" << 1 << 4 << "TRUE";
-    QTest::newRow("inline string, control character") << "Tabelle1" << 2 << 1 << "in\x1bline";
-    QTest::newRow("merged, absent cell") << "Tabelle1" << 2 << 4 << "";
-    QTest::newRow("integer") << "Tabelle1" << 3 << 1 << "12";
-    QTest::newRow("formula's cached string") << "Tabelle1" << 3 << 2 << "Probe!";
-    QTest::newRow("rich text") << "Tabelle1" << 4 << 1 << "Ende";
-    QTest::newRow("blanks") << "Tabelle1" << 5 << 1 << "   ";
-    QTest::newRow("styled, empty") << "Tabelle1" << 5 << 3 << "";
-    QTest::newRow("absent row") << "Tabelle1" << 9 << 1 << "";
-    QTest::newRow("other sheet, name in other case") << "daten" << 1 << 1 << "other";
+    QTest::addColumn<bool>("formula");
+    QTest::newRow("shared string") << "Tabelle1" << 1 << 1 << "Probe" << false;
+    QTest::newRow("number") << "Tabelle1" << 1 << 2 << "2.5" << false;
+    QTest::newRow("formula's cached number") << "Tabelle1" << 1 << 3 << "5" << true;
+    QTest::newRow("boolean") << "Tabelle1" << 1 << 4 << "TRUE" << false;
+    QTest::newRow("inline string, control character")
+        << "Tabelle1" << 2 << 1 << "in\x1bline" << false;
+    QTest::newRow("merged, absent cell") << "Tabelle1" << 2 << 4 << "" << false;
+    QTest::newRow("integer") << "Tabelle1" << 3 << 1 << "12" << false;
+    QTest::newRow("formula's cached string") << "Tabelle1" << 3 << 2 << "Probe!" << true;
+    QTest::newRow("rich text") << "Tabelle1" << 4 << 1 << "Ende" << false;
+    QTest::newRow("blanks") << "Tabelle1" << 5 << 1 << "   " << false;
+    QTest::newRow("styled, empty") << "Tabelle1" << 5 << 3 << "" << false;
+    QTest::newRow("absent row") << "Tabelle1" << 9 << 1 << "" << false;
+    QTest::newRow("other sheet, name in other case") << "daten" << 1 << 1 << "other" << false;
 }
 
 void tst_workbook::readsCells()
@@ -109,11 +131,13 @@ void tst_workbook::readsCells()
     QFETCH(int, row);
     QFETCH(int, column);
     QFETCH(QString, expected);
+    QFETCH(bool, formula);
     Fixture f;
     QVERIFY(f.make());
     Workbook workbook;
     QVERIFY(workbook.open(f.file, sheet).ok());
     QCOMPARE(workbook.cell(row, column), expected);
+    QCOMPARE(workbook.hasFormula(row, column), formula);
 }
 
 void tst_workbook::writesValueByLocale_data()
@@ -208,7 +232,7 @@ void tst_workbook::stringsKeepOuterBlanks()
                QStringLiteral("A6"));
     QCOMPARE(a6.at(0).toString(), text);
     // Excel trims a <t> without xml:space="preserve"; openpyxl does not.
-    const QString xml = QString::fromUtf8(entry(f.file, kSheetEntry));
+    const QString xml = QString::fromUtf8(zipEntry(f.file, kSheetEntry));
     const QRegularExpression a6String(
         QStringLiteral(R"(<c r="A6" t="inlineStr"><is><t xml:space="preserve">)"));
     QVERIFY2(a6String.match(xml).hasMatch(), qPrintable(xml.mid(xml.indexOf(u"A6") - 4, 80)));
@@ -239,13 +263,114 @@ void tst_workbook::writeKeepsEverythingElse()
     QCOMPARE(book.value(QStringLiteral("sheets")).toArray(),
              (QJsonArray{QStringLiteral("Tabelle1"), QStringLiteral("Daten")}));
 
+    // What the recalculation request and the dropped chain change is checked below.
+    const QStringList changed = {kSheetEntry, kWorkbookEntry, kRelsEntry, kTypesEntry};
+    auto expected = before;
+    expected.removeIf([](const auto &e) { return e.first == kChainEntry; });
+    QCOMPARE(expected.size(), before.size() - 1);
     const auto after = zipEntries(f.file);
-    QCOMPARE(after.size(), before.size());
-    for (qsizetype i = 0; i < before.size(); ++i) {
-        QCOMPARE(after[i].first, before[i].first);
-        if (before[i].first != kSheetEntry)
-            QVERIFY2(after[i].second == before[i].second, qPrintable(before[i].first));
+    QCOMPARE(after.size(), expected.size());
+    for (qsizetype i = 0; i < expected.size(); ++i) {
+        QCOMPARE(after[i].first, expected[i].first);
+        if (!changed.contains(expected[i].first))
+            QVERIFY2(after[i].second == expected[i].second, qPrintable(expected[i].first));
     }
+}
+
+void tst_workbook::asksForRecalculation_data()
+{
+    // The fixture's workbook.xml ends "</sheets><definedNames/><calcPr calcId="124519"/>
+    // </workbook>"; each case puts its own end there and expects another after a save.
+    QTest::addColumn<QByteArray>("end");
+    QTest::addColumn<QByteArray>("saved");
+    QTest::newRow("calcPr without the flag")
+        << QByteArray(R"(<definedNames/><calcPr calcId="124519"/></workbook>)")
+        << QByteArray(R"(<definedNames/><calcPr calcId="124519" fullCalcOnLoad="1"/></workbook>)");
+    QTest::newRow("flag off")
+        << QByteArray(R"(<calcPr calcId="124519" fullCalcOnLoad="0" iterate="1"/></workbook>)")
+        << QByteArray(R"(<calcPr calcId="124519" fullCalcOnLoad="1" iterate="1"/></workbook>)");
+    QTest::newRow("flag already on, entry kept")
+        << QByteArray(R"(<calcPr fullCalcOnLoad="true" calcId="124519"/></workbook>)")
+        << QByteArray(R"(<calcPr fullCalcOnLoad="true" calcId="124519"/></workbook>)");
+    QTest::newRow("no calcPr: after the defined names, before the extensions")
+        << QByteArray(R"(<definedNames><definedName name="n">Daten!$A$1</definedName>)"
+                      R"(</definedNames><fileRecoveryPr/><extLst/></workbook>)")
+        << QByteArray(R"(<definedNames><definedName name="n">Daten!$A$1</definedName>)"
+                      R"(</definedNames><calcPr fullCalcOnLoad="1"/><fileRecoveryPr/><extLst/>)"
+                      R"(</workbook>)");
+    QTest::newRow("no calcPr, no defined names: after the sheets")
+        << QByteArray("</workbook>") << QByteArray(R"(<calcPr fullCalcOnLoad="1"/></workbook>)");
+}
+
+void tst_workbook::asksForRecalculation()
+{
+    // Formulas that depend on a new cell keep their old cached results: every
+    // reader must compute them anew.
+    QFETCH(QByteArray, end);
+    QFETCH(QByteArray, saved);
+    Fixture f;
+    QVERIFY(f.make());
+    const QByteArray fixtureEnd = R"(<definedNames/><calcPr calcId="124519"/></workbook>)";
+    QVERIFY(replaceInEntry(f.file, kWorkbookEntry, fixtureEnd, end));
+    const QByteArray before = zipEntry(f.file, kWorkbookEntry);
+
+    QVERIFY(writeAndSave(f.file, 6, 1, QStringLiteral("neu")).ok());
+    QByteArray expected = before;
+    expected.replace(end, saved);
+    QCOMPARE(zipEntry(f.file, kWorkbookEntry), expected);
+    QCOMPARE(readWithOpenpyxl(f.file, QStringLiteral("Tabelle1"), {QStringLiteral("A6")})
+                 .value(QStringLiteral("sheets"))
+                 .toArray()
+                 .size(),
+             2);
+}
+
+void tst_workbook::dropsCalculationChain_data()
+{
+    // The fixture's chain: Target="calcChain.xml" beside workbook.xml, PartName
+    // "/xl/calcChain.xml".
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QByteArray>("from");
+    QTest::addColumn<QByteArray>("to");
+    QTest::newRow("as Excel writes it")
+        << kTypesEntry << QByteArray("<Types") << QByteArray("<Types");
+    QTest::newRow("absolute target") << kRelsEntry << QByteArray(R"(Target="calcChain.xml")")
+                                     << QByteArray(R"(Target="/xl/calcChain.xml")");
+    QTest::newRow("part name in other case")
+        << kTypesEntry << QByteArray(R"(PartName="/xl/calcChain.xml")")
+        << QByteArray(R"(PartName="/XL/CalcChain.xml")");
+}
+
+void tst_workbook::dropsCalculationChain()
+{
+    // The chain lists C1, a formula the delivery overwrites: left in place, it
+    // makes Excel offer to repair the file.
+    QFETCH(QString, entry);
+    QFETCH(QByteArray, from);
+    QFETCH(QByteArray, to);
+    Fixture f;
+    QVERIFY(f.make());
+    QVERIFY(replaceInEntry(f.file, entry, from, to));
+    QVERIFY(zipEntry(f.file, kChainEntry).contains(R"(<c r="C1")"));
+    const QString rels = QString::fromUtf8(zipEntry(f.file, kRelsEntry));
+    const QString types = QString::fromUtf8(zipEntry(f.file, kTypesEntry));
+
+    QVERIFY(writeAndSave(f.file, 1, 3, QStringLiteral("7")).ok());
+    const auto after = zipEntries(f.file);
+    QVERIFY(std::none_of(after.begin(), after.end(),
+                         [](const auto &e) { return e.first == kChainEntry; }));
+    const QRegularExpression chainRelationship(
+        QStringLiteral("<Relationship [^>]*/calcChain\"[^>]*/>"));
+    const QRegularExpression chainType(QStringLiteral("<Override [^>]*calcChain\\+xml\"/>"));
+    QCOMPARE(QString::fromUtf8(zipEntry(f.file, kRelsEntry)),
+             QString(rels).remove(chainRelationship));
+    QCOMPARE(QString::fromUtf8(zipEntry(f.file, kTypesEntry)), QString(types).remove(chainType));
+    QVERIFY(rels.contains(chainRelationship));
+    QVERIFY(types.contains(chainType));
+    QCOMPARE(cellOf(readWithOpenpyxl(f.file, QStringLiteral("Tabelle1"), {QStringLiteral("C1")}),
+                    QStringLiteral("C1"))[0]
+                 .toInt(),
+             7);
 }
 
 void tst_workbook::insertsRowsAndCellsInOrder()
@@ -262,7 +387,7 @@ void tst_workbook::insertsRowsAndCellsInOrder()
              Workbook::kError);
     QVERIFY(workbook.saveAndClose().ok());
 
-    const QString xml = QString::fromUtf8(entry(f.file, kSheetEntry));
+    const QString xml = QString::fromUtf8(zipEntry(f.file, kSheetEntry));
     QStringList rows;
     QStringList cells;
     for (const auto &m : QRegularExpression(QStringLiteral("<row r=\"(\\d+)\"")).globalMatch(xml))
@@ -331,43 +456,69 @@ void tst_workbook::openFails()
     QCOMPARE(contentOf(f.file), before);
 }
 
-void tst_workbook::saveFailsWhenNotWritable_data()
+void tst_workbook::failedSaveKeepsFile_data()
 {
-    QTest::addColumn<int>("folderMode");
+    QTest::addColumn<QString>("refusal");
+    QTest::addColumn<int>("folderMode"); // 0: as it is
     QTest::addColumn<int>("fileMode");
-    QTest::newRow("read-only file") << 0777 << 0444;
-    QTest::newRow("read-only folder") << 0555 << 0666;
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("read-only file, unprivileged")
+        << "unprivileged" << 0777 << 0444 << "cannot be saved: the file is read-only";
+    QTest::newRow("read-only folder, unprivileged")
+        << "unprivileged" << 0555 << 0666 << "cannot be saved: " + reason(EACCES);
+    QTest::newRow("full disk") << "full disk" << 0 << 0644 << "cannot be saved: " + reason(ENOSPC);
+    QTest::newRow("file-size limit")
+        << "size limit" << 0 << 0644 << "cannot be saved: " + reason(EFBIG);
 }
 
-void tst_workbook::saveFailsWhenNotWritable()
+void tst_workbook::failedSaveKeepsFile()
 {
+    QFETCH(QString, refusal);
     QFETCH(int, folderMode);
     QFETCH(int, fileMode);
+    QFETCH(QString, reason);
     Fixture f;
-    QVERIFY(f.make());
-    const QByteArray before = contentOf(f.file);
-    const QByteArray path = QFile::encodeName(f.file);
-    const QByteArray folder = QFile::encodeName(f.folder.path());
-    QCOMPARE(::chmod(path.constData(), mode_t(fileMode)), 0);
-    QCOMPARE(::chmod(folder.constData(), mode_t(folderMode)), 0);
+    std::optional<SmallDisk> disk;
+    QString folder = f.folder.path();
+    if (refusal == QLatin1String("full disk")) {
+        disk.emplace();
+        if (!disk->mounted())
+            QSKIP("mounting a small tmpfs needs root");
+        folder = disk->path(QString());
+    }
+    const QString file = QDir(folder).filePath(QStringLiteral("book.xlsx"));
+    QVERIFY(makeWorkbook(file));
+    const QByteArray before = contentOf(file);
+    QCOMPARE(::chmod(QFile::encodeName(file).constData(), mode_t(fileMode)), 0);
+    if (folderMode != 0)
+        QCOMPARE(::chmod(QFile::encodeName(folder).constData(), mode_t(folderMode)), 0);
+    const auto restoreFolder =
+        qScopeGuard([&] { ::chmod(QFile::encodeName(folder).constData(), 0700); });
+
+    Workbook workbook;
+    QVERIFY(workbook.open(file, QStringLiteral("Tabelle1")).ok());
+    QVERIFY(workbook.setCell(6, 1, QStringLiteral("lost?")).ok());
+    if (disk)
+        disk->fill();
+    const QStringList names = entriesOf(folder);
     ControlStatus saved;
-    {
+    if (refusal == QLatin1String("unprivileged")) {
         AsUnprivilegedUser nobody;
         QVERIFY(nobody.active());
-        Workbook workbook;
-        QVERIFY(workbook.open(f.file, QStringLiteral("Tabelle1")).ok());
-        QVERIFY(workbook.setCell(6, 1, QStringLiteral("lost?")).ok());
+        saved = workbook.saveAndClose();
+    } else if (refusal == QLatin1String("size limit")) {
+        FileSizeLimit limit(1024);
+        QVERIFY(limit.active());
+        saved = workbook.saveAndClose();
+    } else {
         saved = workbook.saveAndClose();
     }
-    ::chmod(folder.constData(), 0700);
+
     QCOMPARE(saved.error, Workbook::kError);
-    QVERIFY2(saved.errorText.contains(QStringLiteral("cannot be saved")),
-             qPrintable(saved.errorText));
-    QCOMPARE(contentOf(f.file), before);
-    QCOMPARE(modeOf(f.file) & 07777, mode_t(fileMode));
-    QCOMPARE(
-        QDir(f.folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-        QStringList{QStringLiteral("book.xlsx")});
+    QCOMPARE(saved.errorText, file + QStringLiteral(": ") + reason);
+    QCOMPARE(contentOf(file), before);
+    QCOMPARE(modeOf(file) & 07777, mode_t(fileMode));
+    QCOMPARE(entriesOf(folder), names);
 }
 
 void tst_workbook::refusesReadOnlyOrOpenWorkbook_data()
@@ -464,6 +615,38 @@ void tst_workbook::saveKeepsModeOwnerAndLink()
     Workbook check;
     QVERIFY(check.open(f.file, QStringLiteral("Tabelle1")).ok());
     QCOMPARE(check.cell(6, 1), QStringLiteral("via link"));
+}
+
+void tst_workbook::killedSaveLeavesNothingBehind()
+{
+    // Killed at any moment, a save leaves the old or the new workbook, and the
+    // next save removes what the killed one left beside it.
+    Fixture f;
+    QVERIFY(f.make());
+    for (int kill = 0; kill < 40; ++kill) {
+        const pid_t child = ::fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            for (int i = 0;; ++i)
+                if (!writeAndSave(f.file, 6, 1, QString::number(i)).ok())
+                    ::_exit(1);
+        }
+        std::this_thread::sleep_for(
+            std::chrono::microseconds(QRandomGenerator::global()->bounded(500, 8000)));
+        QCOMPARE(::kill(child, SIGKILL), 0);
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY2(WIFSIGNALED(status), "a save failed in the child");
+        Workbook survivor;
+        QVERIFY(survivor.open(f.file, QStringLiteral("Tabelle1")).ok());
+    }
+
+    QVERIFY(writeAndSave(f.file, 6, 1, QStringLiteral("after")).ok());
+    QCOMPARE(entriesOf(f.folder.path()), QStringList{QStringLiteral("book.xlsx")});
+    QCOMPARE(cellOf(readWithOpenpyxl(f.file, QStringLiteral("Tabelle1"), {QStringLiteral("A6")}),
+                    QStringLiteral("A6"))[0]
+                 .toString(),
+             QStringLiteral("after"));
 }
 
 QTEST_GUILESS_MAIN(tst_workbook)

@@ -25,12 +25,15 @@ QString messageFileName(const App &app)
     return program.isEmpty() ? app.settings.ExcelFile : program;
 }
 
-// Row search: the first row from 1 down whose column A is blank. No events run
-// here or below: a delivery started meanwhile would take the same blank row.
+// Row search: the first row from 1 down whose column A is blank. A formula
+// counts as filled even when its last result is blank or was never computed:
+// writing there would destroy it. No events run here or below: a delivery
+// started meanwhile would take the same blank row.
 int targetRow(const Workbook &workbook)
 {
     int row = 1;
-    while (row <= Workbook::kMaxRow && !vb::Trim(workbook.cell(row, 1)).isEmpty())
+    while (row <= Workbook::kMaxRow &&
+           (!vb::Trim(workbook.cell(row, 1)).isEmpty() || workbook.hasFormula(row, 1)))
         ++row;
     return row;
 }
@@ -54,36 +57,39 @@ ControlStatus writeFields(Workbook &workbook, int row, const QString &strAusgabe
     return {};
 }
 
-} // namespace
-
-QString deliverToExcelFile(App &app, const QString &strAusgabe)
+ControlStatus saveRow(const QString &file, const QString &strAusgabe)
 {
-    const QString &file = app.settings.ExcelFile;
     for (int attempt = 1;; ++attempt) {
         Workbook workbook;
-        if (const ControlStatus opened = workbook.open(file, kSheet); !opened) {
-            app.mainWindow().fnUpdateStatus(opened.errorText);
-            app.prompts().message(QStringLiteral("Datei ") + messageFileName(app) +
-                                      QStringLiteral(" nicht gefunden, bitte prüfen Sie die "
-                                                     "Einstellungen für Speicherung in einer "
-                                                     "Excel-Datei"),
-                                  programTitle());
-            return opened.errorText;
-        }
+        if (const ControlStatus opened = workbook.open(file, kSheet); !opened)
+            return opened;
         const int row = targetRow(workbook);
-        ControlStatus status =
+        const ControlStatus written =
             row > Workbook::kMaxRow
                 ? ControlStatus::failure(Workbook::kError,
                                          file + QStringLiteral(": sheet %1 is full").arg(kSheet))
                 : writeFields(workbook, row, strAusgabe);
-        if (status && workbook.fileChangedSinceOpen() && attempt < kAttempts)
+        if (!written)
+            return written;
+        if (workbook.fileChangedSinceOpen() && attempt < kAttempts)
             continue;
-        if (status)
-            status = workbook.saveAndClose();
-        if (!status) {
-            app.mainWindow().fnUpdateStatus(status.errorText);
-            return status.errorText;
-        }
-        return {};
+        return workbook.saveAndClose();
     }
+}
+
+} // namespace
+
+QString deliverToExcelFile(App &app, const QString &strAusgabe)
+{
+    const ControlStatus saved = saveRow(app.settings.ExcelFile, strAusgabe);
+    if (saved)
+        return {};
+    // Excel raises its general error for a workbook it cannot open and for one it
+    // cannot save alike; the status panel keeps the actual reason.
+    app.mainWindow().fnUpdateStatus(saved.errorText);
+    app.prompts().message(QStringLiteral("Datei ") + messageFileName(app) +
+                              QStringLiteral(" nicht gefunden, bitte prüfen Sie die "
+                                             "Einstellungen für Speicherung in einer Excel-Datei"),
+                          programTitle());
+    return saved.errorText;
 }

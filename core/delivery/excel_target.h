@@ -8,7 +8,8 @@ class App;
 // closed by "{TAB}" (a string without one is a single field), into the first row
 // of sheet "Tabelle1" of settings.ExcelFile whose column A is blank, from column A
 // on, and saves the workbook. No events run meanwhile, so no other delivery can
-// take the same row. A workbook that cannot be opened gives one message box; any
-// failure shows its reason in the status panel and leaves the file as it was.
-// Returns that reason, empty when the row was saved.
+// take the same row. Any failure (a workbook that cannot be opened, is read-only,
+// open in another program or cannot be saved) leaves the file as it was, shows
+// its reason in the status panel and one message box. Returns that reason,
+// empty when the row was saved.
 QString deliverToExcelFile(App &app, const QString &strAusgabe);

@@ -148,30 +148,64 @@ int overwrite(int fd, const QByteArray &bytes)
     return ::fsync(fd) == 0 ? 0 : errno;
 }
 
-bool writeInPlace(const QString &file, const QString &target, const QByteArray &bytes,
-                  const QByteArray *previous, int folderError, QString *errorText,
-                  QString *warningText)
+// The outcome of one write: reason is empty when the file holds the new content.
+struct Outcome {
+    QString reason;
+    QString warning;
+};
+
+Outcome writeInPlace(const QString &file, const QString &target, const QByteArray &bytes,
+                     const QByteArray *previous, int folderError)
 {
     posix::FileDescriptor fd(::open(nativePath(target).constData(), O_WRONLY | O_CLOEXEC));
-    if (!fd.isOpen()) {
-        *errorText = failure(file, posix::reason(folderError));
-        return false;
-    }
+    if (!fd.isOpen())
+        return {posix::reason(folderError), {}};
     if (const int error = overwrite(fd.get(), bytes)) {
         const bool restored = previous && overwrite(fd.get(), *previous) == 0;
-        *errorText = failure(file, posix::reason(error) +
-                                       (restored ? QStringLiteral(" (the old content was put back)")
-                                                 : QStringLiteral(" (the file may be damaged)")));
-        return false;
+        return {posix::reason(error) + (restored ? QStringLiteral(" (the old content was put back)")
+                                                 : QStringLiteral(" (the file may be damaged)")),
+                {}};
     }
-    if (!fd.close()) {
-        *errorText = failure(file, posix::reason(errno));
-        return false;
+    if (!fd.close())
+        return {posix::reason(errno), {}};
+    return {{},
+            QStringLiteral("%1: written in place, not atomically (the folder refuses new "
+                           "files: %2)")
+                .arg(file, posix::reason(folderError))};
+}
+
+enum class InPlace { Allowed, Refused };
+
+Outcome replace(const QString &file, const QByteArray &bytes, const QByteArray *previous,
+                InPlace inPlace)
+{
+    const std::optional<QString> target = finalTarget(file);
+    if (!target)
+        return {posix::reason(errno), {}};
+    struct stat old {};
+    const bool exists = ::stat(nativePath(*target).constData(), &old) == 0;
+    if (!exists && errno != ENOENT)
+        return {posix::reason(errno), {}};
+    if (exists && !S_ISREG(old.st_mode))
+        return {QStringLiteral("not a regular file"), {}};
+    // A file the user may not write stays so, as on Windows, although the folder
+    // would let a new one take its place.
+    if (exists && ::faccessat(AT_FDCWD, nativePath(*target).constData(), W_OK, AT_EACCESS) != 0)
+        return {posix::reason(errno), {}};
+
+    removeStaleScratchFiles(*target);
+    QString scratch;
+    int folderError = 0;
+    posix::FileDescriptor fd = createScratch(*target, scratch, folderError);
+    if (!fd.isOpen()) {
+        if (inPlace == InPlace::Allowed && exists &&
+            (folderError == EACCES || folderError == EPERM))
+            return writeInPlace(file, *target, bytes, previous, folderError);
+        return {posix::reason(folderError), {}};
     }
-    *warningText = QStringLiteral("%1: written in place, not atomically (the folder refuses new "
-                                  "files: %2)")
-                       .arg(file, posix::reason(folderError));
-    return true;
+    if (const int error = writeScratch(fd, scratch, *target, bytes, exists ? &old : nullptr))
+        return {posix::reason(error), {}};
+    return {};
 }
 
 } // namespace
@@ -179,44 +213,20 @@ bool writeInPlace(const QString &file, const QString &target, const QByteArray &
 bool writeContent(const QString &file, const QByteArray &bytes, const QByteArray *previous,
                   QString *errorText, QString *warningText)
 {
-    const std::optional<QString> target = finalTarget(file);
-    if (!target) {
-        *errorText = failure(file, posix::reason(errno));
+    const Outcome outcome = replace(file, bytes, previous, InPlace::Allowed);
+    if (!outcome.reason.isEmpty()) {
+        *errorText = failure(file, outcome.reason);
         return false;
     }
-    struct stat old {};
-    const bool exists = ::stat(nativePath(*target).constData(), &old) == 0;
-    if (!exists && errno != ENOENT) {
-        *errorText = failure(file, posix::reason(errno));
-        return false;
-    }
-    if (exists && !S_ISREG(old.st_mode)) {
-        *errorText = failure(file, QStringLiteral("not a regular file"));
-        return false;
-    }
-    // A file the user may not write stays so, as on Windows, although the folder
-    // would let a new one take its place.
-    if (exists && ::faccessat(AT_FDCWD, nativePath(*target).constData(), W_OK, AT_EACCESS) != 0) {
-        *errorText = failure(file, posix::reason(errno));
-        return false;
-    }
-
-    removeStaleScratchFiles(*target);
-    QString scratch;
-    int folderError = 0;
-    posix::FileDescriptor fd = createScratch(*target, scratch, folderError);
-    if (!fd.isOpen()) {
-        if (exists && (folderError == EACCES || folderError == EPERM))
-            return writeInPlace(file, *target, bytes, previous, folderError, errorText,
-                                warningText);
-        *errorText = failure(file, posix::reason(folderError));
-        return false;
-    }
-    if (const int error = writeScratch(fd, scratch, *target, bytes, exists ? &old : nullptr)) {
-        *errorText = failure(file, posix::reason(error));
-        return false;
-    }
+    if (!outcome.warning.isEmpty())
+        *warningText = outcome.warning;
     return true;
+}
+
+bool replaceContent(const QString &file, const QByteArray &bytes, QString *reason)
+{
+    *reason = replace(file, bytes, nullptr, InPlace::Refused).reason;
+    return reason->isEmpty();
 }
 
 } // namespace file_replace

@@ -26,4 +26,10 @@ namespace file_replace {
 bool writeContent(const QString &file, const QByteArray &bytes, const QByteArray *previous,
                   QString *errorText, QString *warningText);
 
+// The same, but only ever through the scratch file: when the folder refuses one,
+// the file is left as it was. For files that a write cut off half-way would
+// destroy. Returns false with reason (the system's text, without the file name)
+// when the file could not be replaced; it is then as it was.
+bool replaceContent(const QString &file, const QByteArray &bytes, QString *reason);
+
 } // namespace file_replace

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 
@@ -9,7 +10,7 @@
 #include <utility>
 
 // Small helpers for code that needs what QFile hides: the errno of a failed
-// call, file descriptors for fchown/fchmod/fsync/flock.
+// call, file descriptors for fstat/fchown/fchmod/fsync/flock.
 namespace posix {
 
 // The system's text for an errno value.
@@ -57,6 +58,23 @@ inline int writeAll(int fd, QByteArrayView bytes)
         bytes = bytes.sliced(n);
     }
     return 0;
+}
+
+// 0 when everything up to the end of fd was appended to bytes, else the errno of
+// the read that failed.
+inline int readAll(int fd, QByteArray &bytes)
+{
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return errno;
+        if (n == 0)
+            return 0;
+        bytes.append(buffer, n);
+    }
 }
 
 } // namespace posix

@@ -1,10 +1,12 @@
 #include "platform/office/workbook.h"
 
+#include "platform/files/file_replace.h"
 #include "platform/files/posix_file.h"
 #include "platform/office/cell_number.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QList>
 #include <QLocale>
 #include <QStringList>
 
@@ -31,36 +33,34 @@ struct ZipFileClose {
     void operator()(zip_file_t *file) const { zip_fclose(file); }
 };
 
+struct ZipSourceFree {
+    void operator()(zip_source_t *source) const { zip_source_free(source); }
+};
+using ZipSource = std::unique_ptr<zip_source_t, ZipSourceFree>;
+
 ControlStatus failure(const QString &file, const QString &reason)
 {
     return ControlStatus::failure(Workbook::kError, QStringLiteral("%1: %2").arg(file, reason));
 }
 
-QString zipErrorText(int code)
-{
-    zip_error_t error;
-    zip_error_init_with_code(&error, code);
-    const QString text = QString::fromUtf8(zip_error_strerror(&error));
-    zip_error_fini(&error);
-    return text;
-}
-
-// What tells one version of a file from the next: libzip saves by renaming a
-// new file over it, and other programs rewrite it.
+// What tells one version of a file from the next: a save renames a new file
+// over it, and other programs rewrite it.
 struct FileIdentity {
     dev_t device = 0;
     ino_t inode = 0;
     off_t size = 0;
     timespec modified{};
-    uid_t owner = 0;
-    gid_t group = 0;
 
+    static FileIdentity from(const struct stat &st)
+    {
+        return FileIdentity{st.st_dev, st.st_ino, st.st_size, st.st_mtim};
+    }
     static std::optional<FileIdentity> of(const QString &file)
     {
         struct stat st;
         if (::stat(QFile::encodeName(file).constData(), &st) != 0)
             return std::nullopt;
-        return FileIdentity{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_uid, st.st_gid};
+        return from(st);
     }
     bool sameVersion(const FileIdentity &o) const
     {
@@ -68,6 +68,45 @@ struct FileIdentity {
                modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec;
     }
 };
+
+struct FileVersion {
+    FileIdentity identity;
+    QByteArray bytes;
+};
+
+// The whole file and the version it was read from; nullopt with errno set when
+// it cannot be read.
+std::optional<FileVersion> readVersion(const QString &file)
+{
+    posix::FileDescriptor fd(::open(QFile::encodeName(file).constData(), O_RDONLY | O_CLOEXEC));
+    struct stat st;
+    if (!fd.isOpen() || ::fstat(fd.get(), &st) != 0)
+        return std::nullopt;
+    FileVersion version{FileIdentity::from(st), {}};
+    version.bytes.reserve(qsizetype(st.st_size));
+    if (const int error = posix::readAll(fd.get(), version.bytes)) {
+        errno = error;
+        return std::nullopt;
+    }
+    return version;
+}
+
+// The archive libzip wrote into a buffer source; nullopt when it cannot be read back.
+std::optional<QByteArray> bufferContent(zip_source_t *source)
+{
+    if (zip_source_open(source) != 0)
+        return std::nullopt;
+    std::optional<QByteArray> bytes;
+    if (zip_source_seek(source, 0, SEEK_END) == 0) {
+        const zip_int64_t size = zip_source_tell(source);
+        QByteArray read(qsizetype(std::max<zip_int64_t>(size, 0)), Qt::Uninitialized);
+        if (size >= 0 && zip_source_seek(source, 0, SEEK_SET) == 0 &&
+            zip_source_read(source, read.data(), zip_uint64_t(size)) == size)
+            bytes = std::move(read);
+    }
+    zip_source_close(source);
+    return bytes;
+}
 
 std::optional<QByteArray> readEntry(zip_t *zip, const QString &name)
 {
@@ -288,15 +327,22 @@ struct Workbook::Impl {
     QString named; // as given, maybe a link: other programs lock it by that name
     QString file;
     FileIdentity opened;
+    // The archive reads from and saves into memory: the file itself is only ever
+    // replaced whole, through a scratch file that a later save sweeps up should
+    // this one be killed.
+    ZipSource source; // our own reference: it holds the saved archive after zip_close
     ZipArchive zip;
+    QString workbookPart;
+    pugi::xml_document workbook;
     zip_uint64_t sheetIndex = 0;
     pugi::xml_document sheet;
     QByteArray prefix; // namespace prefix of the sheet's elements, "x:" or ""
     pugi::xml_node sheetData;
     std::map<int, pugi::xml_node> rows;
     QStringList sharedStrings;
-    QByteArray written; // libzip reads it during zip_close
+    QList<QByteArray> replaced; // entries' new bytes, read by libzip during zip_close
 
+    QString openArchive(const QByteArray &bytes);
     QString load(const QString &sheetName);
     void loadSharedStrings(const Relationships &rels);
     void indexRows();
@@ -304,17 +350,47 @@ struct Workbook::Impl {
     pugi::xml_node rowForWriting(int row);
     pugi::xml_node cellForWriting(pugi::xml_node rowNode, int row, int column);
     void extendDimension(int row, int column);
+    bool changedOnDisk() const;
+    QString save();
+    bool replaceEntry(zip_uint64_t index, const pugi::xml_document &doc);
+    bool requestRecalculation();
+    bool dropCalculationChain();
     QByteArray name(const char *local) const { return prefix + local; }
 };
+
+// Opens the archive on a copy of bytes; returns why it failed, empty when it did not.
+QString Workbook::Impl::openArchive(const QByteArray &bytes)
+{
+    // libzip owns the copy: libzip 1.7 frees a buffer it was lent when zip_close
+    // keeps the unchanged start of the archive in place.
+    void *copy = std::malloc(size_t(bytes.size()));
+    if (!copy && !bytes.isEmpty())
+        return posix::reason(ENOMEM);
+    if (copy)
+        std::memcpy(copy, bytes.constData(), size_t(bytes.size()));
+    zip_error_t error;
+    zip_error_init(&error);
+    source.reset(zip_source_buffer_create(copy, zip_uint64_t(bytes.size()), 1, &error));
+    if (!source) {
+        std::free(copy);
+    } else {
+        zip_source_keep(source.get());
+        zip.reset(zip_open_from_source(source.get(), 0, &error));
+        if (!zip)
+            zip_source_free(source.get()); // the reference zip_open_from_source did not take
+    }
+    const QString reason = zip ? QString() : QString::fromUtf8(zip_error_strerror(&error));
+    zip_error_fini(&error);
+    return reason;
+}
 
 // Finds and parses the sheet; returns why it failed, empty when it did not.
 QString Workbook::Impl::load(const QString &sheetName)
 {
     const Relationships package = Relationships::of(zip.get(), QString());
     const auto document = package.byType.find(QStringLiteral("officeDocument"));
-    const QString workbookPart =
+    workbookPart =
         document != package.byType.end() ? document->second : QStringLiteral("xl/workbook.xml");
-    pugi::xml_document workbook;
     const std::optional<QByteArray> workbookXml = readEntry(zip.get(), workbookPart);
     if (!workbookXml || !parse(workbook, *workbookXml))
         return QStringLiteral("not a workbook (no readable %1)").arg(workbookPart);
@@ -444,6 +520,116 @@ void Workbook::Impl::extendDimension(int row, int column)
     ref = wider.constData();
 }
 
+bool Workbook::Impl::changedOnDisk() const
+{
+    const std::optional<FileIdentity> now = FileIdentity::of(file);
+    return !now || !now->sameVersion(opened);
+}
+
+bool Workbook::Impl::replaceEntry(zip_uint64_t index, const pugi::xml_document &doc)
+{
+    // A QByteArray's data stays where it is when the list grows.
+    QByteArray &bytes = replaced.emplace_back();
+    ByteWriter writer(bytes);
+    doc.save(writer, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
+    zip_source_t *entry =
+        zip_source_buffer(zip.get(), bytes.constData(), zip_uint64_t(bytes.size()), 0);
+    if (!entry || zip_file_replace(zip.get(), index, entry, 0) < 0) {
+        zip_source_free(entry);
+        return false;
+    }
+    return true;
+}
+
+// The cached results of formulas that depend on the new cells are stale: every
+// reader is asked to recalculate on load. False when libzip refused the change.
+bool Workbook::Impl::requestRecalculation()
+{
+    pugi::xml_node root = workbook.document_element();
+    pugi::xml_node calcPr = firstChild(root, "calcPr");
+    if (!calcPr) {
+        // Its place in the schema's order: after these, before everything else.
+        pugi::xml_node after;
+        for (pugi::xml_node child : root.children())
+            for (const char *earlier :
+                 {"sheets", "functionGroups", "externalReferences", "definedNames"})
+                if (child.type() == pugi::node_element && hasLocalName(child, earlier))
+                    after = child;
+        const QByteArray rootName = root.name();
+        const QByteArray element = rootName.left(rootName.indexOf(':') + 1) + "calcPr";
+        calcPr = after ? root.insert_child_after(element.constData(), after)
+                       : root.append_child(element.constData());
+    }
+    pugi::xml_attribute full = calcPr.attribute("fullCalcOnLoad");
+    if (full.as_bool())
+        return true;
+    (full ? full : calcPr.append_attribute("fullCalcOnLoad")) = "1";
+    const zip_int64_t index = zip_name_locate(zip.get(), workbookPart.toUtf8().constData(), 0);
+    return index >= 0 && replaceEntry(zip_uint64_t(index), workbook);
+}
+
+// The calculation chain lists formula cells in the order Excel last computed
+// them; one that lists a cell holding no formula any more makes Excel offer to
+// repair the file. Without a chain Excel builds a new one. False when libzip
+// refused the change.
+bool Workbook::Impl::dropCalculationChain()
+{
+    const QString relsPart = relsOf(workbookPart);
+    pugi::xml_document rels;
+    const std::optional<QByteArray> relsXml = readEntry(zip.get(), relsPart);
+    if (!relsXml || !parse(rels, *relsXml))
+        return true;
+    pugi::xml_node chain;
+    forEachChild(rels.document_element(), "Relationship", [&](pugi::xml_node r) {
+        if (!chain && QByteArray(r.attribute("Type").value()).endsWith("/calcChain"))
+            chain = r;
+    });
+    if (!chain)
+        return true;
+    const QString part = entryName(folderOf(workbookPart), chain.attribute("Target").value());
+    rels.document_element().remove_child(chain);
+    const zip_int64_t relsIndex = zip_name_locate(zip.get(), relsPart.toUtf8().constData(), 0);
+    if (relsIndex < 0 || !replaceEntry(zip_uint64_t(relsIndex), rels))
+        return false;
+    if (const zip_int64_t index = zip_name_locate(zip.get(), part.toUtf8().constData(), 0);
+        index >= 0 && zip_delete(zip.get(), zip_uint64_t(index)) < 0)
+        return false;
+
+    const QString typesPart = QStringLiteral("[Content_Types].xml");
+    pugi::xml_document types;
+    const std::optional<QByteArray> typesXml = readEntry(zip.get(), typesPart);
+    if (!typesXml || !parse(types, *typesXml))
+        return true;
+    pugi::xml_node override;
+    forEachChild(types.document_element(), "Override", [&](pugi::xml_node o) {
+        // Part names compare without regard to case.
+        if (!override && QString::fromUtf8(o.attribute("PartName").value())
+                                 .compare(QLatin1Char('/') + part, Qt::CaseInsensitive) == 0)
+            override = o;
+    });
+    if (!override)
+        return true;
+    types.document_element().remove_child(override);
+    const zip_int64_t typesIndex = zip_name_locate(zip.get(), typesPart.toUtf8().constData(), 0);
+    return typesIndex >= 0 && replaceEntry(zip_uint64_t(typesIndex), types);
+}
+
+// Writes the archive into memory and puts it in the file's place; returns why
+// that failed, empty when it did not.
+QString Workbook::Impl::save()
+{
+    if (!replaceEntry(sheetIndex, sheet) || !requestRecalculation() || !dropCalculationChain() ||
+        zip_close(zip.get()) != 0)
+        return QString::fromUtf8(zip_strerror(zip.get()));
+    zip.release(); // zip_close freed it
+    const std::optional<QByteArray> bytes = bufferContent(source.get());
+    if (!bytes)
+        return QStringLiteral("the new archive cannot be read back");
+    QString reason;
+    file_replace::replaceContent(file, *bytes, &reason);
+    return reason;
+}
+
 Workbook::Workbook() = default;
 Workbook::~Workbook() = default;
 
@@ -462,14 +648,12 @@ ControlStatus Workbook::open(const QString &file, const QString &sheet)
     impl->named = info.absoluteFilePath();
     // Saving renames a new file over this path: a link's target is what gets replaced.
     impl->file = info.canonicalFilePath();
-    const std::optional<FileIdentity> identity = FileIdentity::of(impl->file);
-    if (!identity)
+    const std::optional<FileVersion> version = readVersion(impl->file);
+    if (!version)
         return failure(file, posix::reason(errno));
-    impl->opened = *identity;
-    int code = 0;
-    impl->zip.reset(zip_open(QFile::encodeName(impl->file).constData(), 0, &code));
-    if (!impl->zip)
-        return failure(file, QStringLiteral("not a workbook (%1)").arg(zipErrorText(code)));
+    impl->opened = version->identity;
+    if (const QString reason = impl->openArchive(version->bytes); !reason.isEmpty())
+        return failure(file, QStringLiteral("not a workbook (%1)").arg(reason));
     if (const QString reason = impl->load(sheet); !reason.isEmpty())
         return failure(file, reason);
     d = std::move(impl);
@@ -499,6 +683,11 @@ QString Workbook::cell(int row, int column) const
     if (type == "str")
         return unescaped(value);
     return value;
+}
+
+bool Workbook::hasFormula(int row, int column) const
+{
+    return d && firstChild(d->cellNode(row, column), "f");
 }
 
 ControlStatus Workbook::setCell(int row, int column, const QString &value)
@@ -535,50 +724,26 @@ ControlStatus Workbook::setCell(int row, int column, const QString &value)
 
 bool Workbook::fileChangedSinceOpen() const
 {
-    if (!d)
-        return false;
-    const std::optional<FileIdentity> now = FileIdentity::of(d->file);
-    return !now || !now->sameVersion(d->opened);
+    return d && d->changedOnDisk();
 }
 
 ControlStatus Workbook::saveAndClose()
 {
     if (!d)
         return ControlStatus::failure(kError, QStringLiteral("no workbook is open"));
-    const QByteArray path = QFile::encodeName(d->file);
-    if (fileChangedSinceOpen())
-        return failure(d->file, QStringLiteral("changed on disk since it was opened"));
-    for (const QString &name : {d->named, d->file})
+    const std::unique_ptr<Impl> impl = std::move(d);
+    if (impl->changedOnDisk())
+        return failure(impl->file, QStringLiteral("changed on disk since it was opened"));
+    for (const QString &name : {impl->named, impl->file})
         if (const QString lock = lockFileOf(name); !lock.isEmpty())
-            return failure(d->file,
+            return failure(impl->file,
                            QStringLiteral("is open in another program (lock file %1)").arg(lock));
-    // The temporary file is renamed over the workbook, which rename() allows even
-    // for a read-only file: honour its mode as Excel does.
-    if (isReadOnly(path))
-        return failure(d->file, QStringLiteral("cannot be saved: the file is read-only"));
-    if (::faccessat(AT_FDCWD, path.constData(), W_OK, AT_EACCESS) != 0)
-        return failure(d->file, QStringLiteral("cannot be saved: %1").arg(posix::reason(errno)));
-
-    d->written.clear();
-    ByteWriter writer(d->written);
-    d->sheet.save(writer, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
-    zip_source_t *source =
-        zip_source_buffer(d->zip.get(), d->written.constData(), zip_uint64_t(d->written.size()), 0);
-    if (!source || zip_file_replace(d->zip.get(), d->sheetIndex, source, 0) < 0) {
-        zip_source_free(source);
-        return failure(d->file, QStringLiteral("cannot be saved: %1")
-                                    .arg(QString::fromUtf8(zip_strerror(d->zip.get()))));
-    }
-    if (zip_close(d->zip.get()) != 0) {
-        const QString reason = QString::fromUtf8(zip_strerror(d->zip.get()));
-        zip_unchange(d->zip.get(), d->sheetIndex);
-        return failure(d->file, QStringLiteral("cannot be saved: %1").arg(reason));
-    }
-    d->zip.release(); // zip_close freed it
-    // libzip gives the new file the old one's mode but not its owner; only root
-    // may give it back, anyone else keeps the file as their own.
-    (void)!::chown(path.constData(), d->opened.owner, d->opened.group);
-    d.reset();
+    // The new file is renamed over the workbook, which rename() allows even for a
+    // read-only file: honour its mode as Excel does.
+    if (isReadOnly(QFile::encodeName(impl->file)))
+        return failure(impl->file, QStringLiteral("cannot be saved: the file is read-only"));
+    if (const QString reason = impl->save(); !reason.isEmpty())
+        return failure(impl->file, QStringLiteral("cannot be saved: %1").arg(reason));
     return {};
 }
 

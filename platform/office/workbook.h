@@ -7,10 +7,11 @@
 
 // One worksheet of an .xlsx workbook, opened for reading and writing cells in
 // place of Excel automation (Workbooks.Open, Worksheets, Cells, Save, Close).
-// Only the sheet's own entry is rewritten on save; every other part of the file
-// (other sheets, styles, shared strings, formulas, merged cells) stays as it was.
-// Every failure is error 1004, Excel's general error, with a text naming the file
-// and the reason.
+// A save rewrites the sheet's own entry, asks every reader to recalculate the
+// formulas (fullCalcOnLoad) and drops the calculation chain, which Excel rebuilds;
+// every other part of the file (other sheets, styles, shared strings, formulas,
+// merged cells) stays as it was. Every failure is error 1004, Excel's general
+// error, with a text naming the file and the reason.
 class Workbook {
 public:
     static constexpr int kError = 1004;
@@ -33,6 +34,10 @@ public:
     // their last computed value; "" for an empty or absent cell.
     QString cell(int row, int column) const;
 
+    // True when cell (row, column) holds a formula, whatever its last computed
+    // value: other programs save formulas without one.
+    bool hasFormula(int row, int column) const;
+
     // Gives cell (row, column) a new value and keeps its style. A plain number
     // (platform/office/cell_number.h, in the current locale) becomes a numeric cell,
     // any other text a string cell, blanks kept. Fails for a position outside the
@@ -43,12 +48,14 @@ public:
     // program, or another delivery, saved it meanwhile).
     bool fileChangedSinceOpen() const;
 
-    // Writes the changed sheet into the file (through a temporary file renamed
-    // over it, keeping the file's mode) and closes the workbook. Fails, leaving
-    // the file as it was and the workbook open, when the file is read-only (no
-    // write bit for anyone, also for root), is open in another program (a
-    // LibreOffice ".~lock.NAME#" or Excel "~$NAME" lock file beside it), its folder
-    // refuses the temporary file, it changed since it was opened, or the write fails.
+    // Writes the changed sheet into the file and closes the workbook, saved or
+    // not. The file is replaced whole (platform/files/file_replace.h: a scratch
+    // file beside it, renamed over it, keeping its mode and owner), so it is
+    // always either the old or the new workbook. Fails, leaving the file as it
+    // was, when the file is read-only (no write bit for anyone, also for root), is
+    // open in another program (a LibreOffice ".~lock.NAME#" or Excel "~$NAME" lock
+    // file beside it), its folder refuses the scratch file, it changed since it
+    // was opened, or the write fails (a full disk, the file-size limit).
     ControlStatus saveAndClose();
 
     // Closes the workbook; unsaved changes are dropped.

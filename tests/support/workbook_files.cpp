@@ -26,6 +26,14 @@ std::optional<QByteArray> runPython(const QStringList &arguments, const QByteArr
     return python.readAllStandardOutput();
 }
 
+bool runFixtureScript(const QString &file, const QStringList &options)
+{
+    return runPython(
+               QStringList{QStringLiteral(MQ_SOURCE_DIR "/tests/fixtures/make_workbook.py"), file} +
+               options)
+        .has_value();
+}
+
 const char kReadCells[] = R"(
 import json, sys, openpyxl
 wb = openpyxl.load_workbook(sys.argv[1])
@@ -55,11 +63,15 @@ with zipfile.ZipFile(sys.argv[1], "w") as z:
 
 bool makeWorkbook(const QString &file, int filledRows, const QString &firstSheet)
 {
-    QStringList arguments{QStringLiteral(MQ_SOURCE_DIR "/tests/fixtures/make_workbook.py"), file,
-                          QStringLiteral("--title"), firstSheet};
+    QStringList arguments{QStringLiteral("--title"), firstSheet};
     if (filledRows > 0)
         arguments << QStringLiteral("--rows") << QString::number(filledRows);
-    return runPython(arguments).has_value();
+    return runFixtureScript(file, arguments);
+}
+
+bool makeSumWorkbook(const QString &file)
+{
+    return runFixtureScript(file, {QStringLiteral("--sum")});
 }
 
 QJsonObject readWithOpenpyxl(const QString &file, const QString &sheet, const QStringList &cells)
@@ -79,6 +91,28 @@ QList<std::pair<QString, QByteArray>> zipEntries(const QString &file)
         entries.append(
             {entry[0].toString(), QByteArray::fromBase64(entry[1].toString().toLatin1())});
     return entries;
+}
+
+QByteArray zipEntry(const QString &file, const QString &name)
+{
+    for (const auto &[n, data] : zipEntries(file))
+        if (n == name)
+            return data;
+    return {};
+}
+
+bool replaceInEntry(const QString &file, const QString &entry, const QByteArray &from,
+                    const QByteArray &to)
+{
+    QList<std::pair<QString, QByteArray>> entries = zipEntries(file);
+    bool found = false;
+    for (auto &[name, data] : entries) {
+        if (name == entry && data.contains(from)) {
+            data.replace(from, to);
+            found = true;
+        }
+    }
+    return found && writeZip(file, entries);
 }
 
 bool writeZip(const QString &file, const QList<std::pair<QString, QByteArray>> &entries)
