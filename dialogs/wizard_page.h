@@ -25,7 +25,6 @@ protected:
 
     // Puts content above the button row.
     void setContent(QLayout *content);
-    QPushButton *cmdGoOn() const { return m_cmdGoOn; }
 
     virtual void cmdGoOn_Click() = 0;
     // App::unload of the concrete window type.

@@ -32,6 +32,26 @@ void copyShipped(const TestApp &t, const QString &name)
     QFile::copy(kShippedFolder + QLatin1Char('/') + name, t.path(name));
 }
 
+// Extras › Sprache, answered with language; true when the dialog was met.
+bool chooseLanguageFromMenu(mainform &mw, const QString &language)
+{
+    bool chose = false;
+    QTimer driver;
+    driver.setInterval(10);
+    QObject::connect(&driver, &QTimer::timeout, [&] {
+        QWidget *dialog = QApplication::activeModalWidget();
+        if (!dialog || dialog->objectName() != QLatin1String("foLanguage_def"))
+            return;
+        driver.stop();
+        dialog->findChild<QComboBox *>(QStringLiteral("cboLanguage"))->setEditText(language);
+        dialog->findChild<QPushButton *>(QStringLiteral("cmdOK"))->click();
+        chose = true;
+    });
+    driver.start();
+    mw.menuItem(QStringLiteral("language"))->trigger();
+    return chose;
+}
+
 } // namespace
 
 class tst_menus_exit : public QObject {
@@ -221,23 +241,7 @@ void tst_menus_exit::languageKeepsSettings()
     mainform &mw = t.app.mainWindow();
     mw.Timer1().setInterval(10);
 
-    bool chose = false;
-    QTimer driver;
-    driver.setInterval(10);
-    QObject::connect(&driver, &QTimer::timeout, [&] {
-        QWidget *dialog = QApplication::activeModalWidget();
-        if (!dialog || dialog->objectName() != QLatin1String("foLanguage_def"))
-            return;
-        driver.stop();
-        dialog->findChild<QComboBox *>(QStringLiteral("cboLanguage"))
-            ->setEditText(QStringLiteral("ENGLISH"));
-        dialog->findChild<QPushButton *>(QStringLiteral("cmdOK"))->click();
-        chose = true;
-    });
-    driver.start();
-    mw.menuItem(QStringLiteral("language"))->trigger();
-
-    QVERIFY(chose);
+    QVERIFY(chooseLanguageFromMenu(mw, QStringLiteral("ENGLISH")));
     QCOMPARE(mw.menuItem(QStringLiteral("datei"))->text(), QStringLiteral("&File"));
     QCOMPARE(t.app.CfgPath, mine);
     QCOMPARE(t.app.settings.OTG, QStringLiteral("777"));
@@ -275,23 +279,7 @@ void tst_menus_exit::languageRefreshesStatus()
     else if (shown == QLatin1String("set directly"))
         mw.Status()->setPanelText(1, direct);
 
-    bool chose = false;
-    QTimer driver;
-    driver.setInterval(10);
-    QObject::connect(&driver, &QTimer::timeout, [&] {
-        QWidget *dialog = QApplication::activeModalWidget();
-        if (!dialog || dialog->objectName() != QLatin1String("foLanguage_def"))
-            return;
-        driver.stop();
-        dialog->findChild<QComboBox *>(QStringLiteral("cboLanguage"))
-            ->setEditText(QStringLiteral("ENGLISH"));
-        dialog->findChild<QPushButton *>(QStringLiteral("cmdOK"))->click();
-        chose = true;
-    });
-    driver.start();
-    mw.menuItem(QStringLiteral("language"))->trigger();
-
-    QVERIFY(chose);
+    QVERIFY(chooseLanguageFromMenu(mw, QStringLiteral("ENGLISH")));
     const QString english = t.app.texts.TextMessgeraetAktiviert;
     QVERIFY(english != german);
     if (shown == QLatin1String("language text"))
