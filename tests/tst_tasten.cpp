@@ -16,7 +16,7 @@
 
 namespace {
 
-// The spec's token table of Key_(0)..Key_(33): caption and appended token.
+// The token buttons Key_(0)..Key_(33): caption and appended token.
 const QList<QPair<QString, QString>> kKeys = {
     {"F1", "{F1}"},     {"F2", "{F2}"},       {"F3", "{F3}"},     {"F4", "{F4}"},
     {"F5", "{F5}"},     {"F6", "{F6}"},       {"F7", "{F7}"},     {"F8", "{F8}"},
