@@ -100,10 +100,15 @@ void setFieldName(QWidget *field, const QString &name)
         box->lineEdit()->setAccessibleName(name);
 }
 
+QString withoutColon(const QString &name)
+{
+    QString bare = name.trimmed();
+    if (bare.endsWith(QLatin1Char(':')))
+        bare.chop(1);
+    return bare.trimmed();
+}
+
 QString fieldName(const QString &caption)
 {
-    QString name = vb::LabelText(caption).trimmed();
-    if (name.endsWith(QLatin1Char(':')))
-        name.chop(1);
-    return name.trimmed();
+    return withoutColon(vb::LabelText(caption));
 }

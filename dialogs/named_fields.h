@@ -21,6 +21,10 @@ public:
 // takes the focus for it and is read on its own, gets the same name.
 void setFieldName(QWidget *field, const QString &name);
 
+// A name without the colon that ends a label ("UTG:" gives "UTG") and without
+// outer blanks.
+QString withoutColon(const QString &name);
+
 // A label's caption as the name of its field: without the mnemonic "&" and
 // without the colon that ends a label ("Bezeichnung:" names "Bezeichnung").
 QString fieldName(const QString &caption);

@@ -2,6 +2,7 @@
 
 #include "core/app.h"
 #include "core/mainform/program_title.h"
+#include "dialogs/named_fields.h"
 #include "dialogs/nested_modal.h"
 #include "platform/ini/ini_file.h"
 #include "platform/prompts.h"
@@ -11,15 +12,6 @@
 #include <algorithm>
 
 namespace {
-
-// Labels such as "UTG:" end in a colon already; the message puts its own after the name.
-QString withoutColon(const QString &name)
-{
-    QString bare = name.trimmed();
-    if (bare.endsWith(QLatin1Char(':')))
-        bare.chop(1);
-    return bare.trimmed();
-}
 
 void reportTooLong(App &app, const StoredValue &value)
 {
@@ -59,6 +51,7 @@ bool storedValuesFit(App &app, const QList<StoredValue> &values)
 
 bool refuseField(App &app, QWidget *box, const QString &name, const QString &message)
 {
+    // Labels such as "UTG:" end in a colon already; the message puts its own after the name.
     const QString text = withoutColon(name) + QStringLiteral(":\n\n") + message;
     if (!stillOpenAfter(box->window(), [&] { app.prompts().message(text, programTitle()); }))
         return false;
