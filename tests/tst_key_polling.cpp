@@ -114,6 +114,8 @@ private slots:
     void heldHotkeyKeepsActionKeysUnread();
     void onlineOfflineComboWorksBothWays();
     void unavailableKeysAreSaidOnce();
+    void noKeysPolledOnceExitBegun_data();
+    void noKeysPolledOnceExitBegun();
 };
 
 // The same rows stand in both tables; each function reads a fresh key state.
@@ -347,6 +349,50 @@ void tst_key_polling::unavailableKeysAreSaidOnce()
     QTest::qWait(250);
     QVERIFY(mw.Status()->panelText(1).isEmpty());
     QVERIFY(!keys.queries.isEmpty());
+}
+
+void tst_key_polling::noKeysPolledOnceExitBegun_data()
+{
+    QTest::addColumn<QString>("exit");
+    QTest::newRow("button 8") << "button 8";
+    QTest::newRow("File > Exit") << "quit";
+    QTest::newRow("window closed") << "close";
+}
+
+// While the exit asks whether to save, an action key pressed meanwhile sends no
+// command over the link the exit closed and opens no box over the question.
+void tst_key_polling::noKeysPolledOnceExitBegun()
+{
+    QFETCH(QString, exit);
+    CommandRoad road;
+    QVERIFY(road.start());
+    road.setAction(QStringLiteral("0:F9,,"), 'A');
+    mainform &mw = road.t.app.mainWindow();
+    mw.Timer1().setInterval(10); // online
+    road.t.app.CfgPath.clear();  // without a settings file the exit always asks
+    const QString question = road.t.app.texts.TextAenderungenSpeichern;
+    road.t.prompts.messageAnswers = {Prompts::Answer::No};
+    qsizetype queriesBefore = -1;
+    road.t.prompts.onMessage = [&](const QString &text) {
+        if (text != question)
+            return;
+        queriesBefore = road.keys.queries.size();
+        road.keys.press({kF9});
+        QTest::qWait(200); // ticks would run now
+    };
+
+    if (exit == QLatin1String("button 8"))
+        mw.Command5_Click(8);
+    else if (exit == QLatin1String("quit"))
+        mw.quit_Click();
+    else
+        mw.close();
+    QVERIFY(runUntilEnded(road.t.app));
+
+    QVERIFY(queriesBefore >= 0);
+    QCOMPARE(road.keys.queries.size(), queriesBefore);
+    QCOMPARE(road.t.prompts.messages(), QStringList{question});
+    QCOMPARE(road.received(), QByteArray());
 }
 
 QTEST_MAIN(tst_key_polling)

@@ -91,7 +91,8 @@ public:
     // hides it behind the tray icon, whose activation brings it back.
     void hideToTray();
     // Unloads the window once no wait or modal dialog is on the stack: Form_Unload
-    // runs from the application's own loop, then the window is destroyed.
+    // runs from the application's own loop, then the window is destroyed. The
+    // polling and the key polling stop at once.
     void Unload();
     // True from the first Unload on: the exit has begun and ends the program.
     bool exitBegun() const { return m_unloadRequested; }

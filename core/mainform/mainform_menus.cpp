@@ -136,7 +136,6 @@ void mainform::inst_assi_Click()
 
 void mainform::quit_Click()
 {
-    m_Timer1->setInterval(0);
     Unload();
 }
 
@@ -236,6 +235,11 @@ void mainform::Unload()
     if (m_unloadRequested)
         return;
     m_unloadRequested = true;
+    // No more readings, sends or key presses: the exit's question may stay up a
+    // long time, and the link is closed under it.
+    m_Timer1->setInterval(0);
+    if (m_keyPoll)
+        m_keyPoll->stop();
     App &app = m_app;
     runWhenUnwound(app, [&app] {
         if (!app.hasMainWindow())
